@@ -1,0 +1,59 @@
+# Two commands set everything up on a fresh Debian or Ubuntu machine:
+#   make run    installs what is missing, builds, and starts Vellumet
+#   make check  installs what is missing, builds, and runs every test
+# `make check-asan` runs the tests again under AddressSanitizer and UBSan, in a locale whose
+# decimal mark is a comma.
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= $(shell nproc)
+DEBS = cmake make g++ pkg-config qt6-base-dev libgl-dev zlib1g-dev libgtest-dev \
+       qpdf poppler-utils mupdf-tools gzip locales xvfb xauth
+COMMA_LOCALE = de_DE.UTF-8
+
+.PHONY: all deps locale build run check check-asan bench clean
+
+all: build
+
+deps:
+	@missing=$$(for p in $(DEBS); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; \
+	  done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing missing packages:" $$missing; \
+	  if [ "$$(id -u)" = 0 ]; then SUDO=; else SUDO=sudo; fi; \
+	  $$SUDO apt-get update && \
+	  DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y --no-install-recommends $$missing; \
+	fi
+
+# The comma-decimal locale that check-asan runs under.
+locale: deps
+	@if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$$'; then \
+	  if [ "$$(id -u)" = 0 ]; then SUDO=; else SUDO=sudo; fi; \
+	  echo "$(COMMA_LOCALE) UTF-8" | $$SUDO tee -a /etc/locale.gen >/dev/null && $$SUDO locale-gen; \
+	fi
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/bin/vellumet
+
+check: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+check-asan: locale
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVELLUMET_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && LC_ALL=$(COMMA_LOCALE) \
+	  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	$(BUILD)/bin/bench_pdf
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,0 +1,132 @@
+// files.h -- files, folders, byte streams, file types and memory blocks.
+#pragma once
+
+#include "rb/object.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace rb {
+
+class BinaryStream;
+
+// A reference to a file or folder by its absolute native path. The item need not exist.
+class FolderItem : public Object {
+public:
+    // An item for a native path; a relative path is taken against the current working
+    // directory. Null for an empty path.
+    static Ref<FolderItem> FromPath(const std::string &path);
+
+    const std::string &NativePath() const { return path_; }
+    std::string Name() const; // the last path component
+    bool Exists() const;
+    bool Directory() const;
+    std::int64_t Length() const; // bytes of an existing file, 0 otherwise
+    Ref<FolderItem> Parent() const;
+    Ref<FolderItem> Child(const std::string &name) const;
+    // Removes the file (or empty folder); false when it could not be removed.
+    bool Delete();
+
+    // Opens a stream that writes a new, empty file of the file type named `fileTypeName`.
+    // The bytes go to a temporary file beside the target; BinaryStream::Close replaces the
+    // target with it, so an old file stays as it was until the new one is complete. Null when
+    // the folder does not exist or cannot be written, or the item is a folder.
+    Ref<BinaryStream> CreateBinaryFile(const std::string &fileTypeName);
+    // Opens an existing file for reading (readWrite false) or reading and writing in place.
+    // Null when it cannot be opened.
+    Ref<BinaryStream> OpenAsBinaryFile(bool readWrite = false);
+
+    // Opens the file in its default application (the test driver records it instead).
+    // Implemented by the GUI half of the framework.
+    void Launch();
+
+    // The type name the file was created with through CreateBinaryFile in this process, or
+    // stored beside it; empty when unknown.
+    std::string MacType() const;
+    std::string MacCreator() const;
+
+private:
+    explicit FolderItem(std::string absolutePath);
+    std::string path_;
+};
+
+// The item called `name` in the default folder (the current working directory); null for an
+// empty name.
+Ref<FolderItem> GetFolderItem(const std::string &name);
+
+// A byte stream on an open file. Integers are big-endian. A read past the end gives 0 or the
+// empty text (or the bytes that were left) and sets IsEOF(); nothing is read beyond the file.
+class BinaryStream : public Object {
+public:
+    ~BinaryStream() override; // an unclosed stream is abandoned: see Close
+
+    void Write(const std::string &bytes);
+    // Up to n bytes; fewer at the end of the file, empty for n <= 0.
+    std::string Read(std::int32_t n);
+    // A length byte, then the bytes. Holds at most 255 bytes: a longer text is cut at 255
+    // bytes (callers keep stored texts within that limit).
+    void WritePString(const std::string &text);
+    std::string ReadPString();
+    void WriteInt32(std::int32_t value);
+    std::int32_t ReadInt32();
+    void WriteLong(std::int32_t value) { WriteInt32(value); }
+    std::int32_t ReadLong() { return ReadInt32(); }
+    void WriteByte(std::uint8_t value);
+    std::uint8_t ReadByte();
+
+    // True once a read has reached or tried to pass the end of the file. (The platform's
+    // name for this, EOF, is a C macro.)
+    bool IsEOF() const;
+    std::int64_t Position() const;
+    void SetPosition(std::int64_t position);
+    std::int64_t Length() const;
+    // True after a write failed; a stream with a failed write does not replace its target.
+    bool WriteError() const;
+
+    // Finishes the stream. For a stream from CreateBinaryFile: flushes, and when every write
+    // succeeded atomically replaces the target with the new file; returns false (and leaves
+    // the target as it was, removing the temporary file) otherwise. A stream destroyed without
+    // Close leaves the target as it was. Closing twice does nothing.
+    bool Close();
+
+    struct Impl;
+    explicit BinaryStream(Impl *impl);
+
+private:
+    Impl *impl_;
+};
+
+// A file type: registered with the framework by its text conversion, then named by its Name.
+class FileType : public Object {
+public:
+    std::string Name;
+    std::string Extensions; // extensions without the ".", separated by ";"
+    std::string MacType;
+    std::string MacCreator;
+
+    // Registers the type with the framework the first time and returns its name.
+    std::string ToText();
+};
+// The registered file type with this name (case-insensitive), or null.
+Ref<FileType> FindFileType(const std::string &name);
+
+// A block of bytes, handed to plug-ins as a framework object.
+class MemoryBlock : public Object {
+public:
+    explicit MemoryBlock(std::size_t size) : bytes_(size, 0) {}
+    std::uint8_t *Ptr() { return bytes_.data(); }
+    std::size_t Size() const { return bytes_.size(); }
+    std::string StringValue(std::size_t offset, std::size_t length) const;
+    void SetStringValue(std::size_t offset, const std::string &bytes);
+
+private:
+    std::vector<std::uint8_t> bytes_;
+};
+
+namespace System {
+// Writes a line to the system debug log (standard error here).
+void DebugLog(const std::string &message);
+} // namespace System
+
+} // namespace rb

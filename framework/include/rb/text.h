@@ -1,0 +1,75 @@
+// text.h -- text and number functions.
+//
+// Strings are byte strings (std::string) holding UTF-8. Byte functions (LenB, ReplaceAllB)
+// work on bytes; character functions (Len, Mid) count UTF-8 characters. Every number that
+// becomes text goes through Str or Format, which never depend on the C locale.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace rb {
+
+// The one double-to-int32 conversion: to the nearest integer, halves away from zero,
+// saturating at the int32 range; NaN gives 0.
+std::int32_t ToInt32(double x);
+
+// A double as text: "." as the decimal point, at most 15 significant digits, no trailing
+// zeros and no trailing ".", plain positional digits (never an exponent), "-" only before a
+// negative number (so -0 gives "0"). NaN gives "0"; an infinity gives the largest finite
+// value's digits with its sign.
+std::string Str(double x);
+std::string Str(std::int32_t n);
+
+// A double through a pattern: "0" an always-shown digit, "#" a digit shown when significant,
+// "." the decimal point, a leading "-" marks the place of the sign. The value is rounded to the
+// pattern's decimals, halves away from zero; a negative result always gets its "-", in front
+// when the pattern has no "-" (a value that rounds to zero shows no sign). Other characters are
+// copied as they stand. NaN formats as 0.
+std::string Format(double x, const std::string &pattern);
+
+// Skips leading blanks (spaces and tabs), reads the longest leading decimal number (sign,
+// digits, point, fraction, exponent) and stops at the first other character; 0 for none.
+// Never NaN or an infinity: a number beyond the double range gives the largest finite value
+// with its sign.
+double Val(const std::string &text);
+
+// The n-th field (1-based) of text split at every occurrence of separator; two separators in
+// a row give an empty field. Empty for n < 1, past the last field, or an empty separator
+// with n > 1 (an empty separator gives the whole text as field 1).
+std::string NthField(const std::string &text, const std::string &separator, std::int32_t n);
+// How many fields NthField sees (1 for an empty text).
+std::int32_t CountFields(const std::string &text, const std::string &separator);
+
+std::string Uppercase(const std::string &text);  // ASCII letters only
+std::string Lowercase(const std::string &text);  // ASCII letters only
+// Every occurrence of find replaced, byte by byte, left to right; an empty find changes nothing.
+std::string ReplaceAllB(const std::string &text, const std::string &find,
+                        const std::string &replacement);
+
+std::int32_t Len(const std::string &text);  // characters (UTF-8 sequences)
+std::int32_t LenB(const std::string &text); // bytes
+// Characters from the 1-based character position start; count < 0 means to the end.
+std::string Mid(const std::string &text, std::int32_t start, std::int32_t count = -1);
+std::string Left(const std::string &text, std::int32_t count);  // characters
+std::string Right(const std::string &text, std::int32_t count); // characters
+std::string Trim(const std::string &text); // leading and trailing blanks removed
+// The character with code point `code` as UTF-8 (empty for an invalid code point).
+std::string Chr(std::int32_t code);
+// The code point of the first character, 0 for an empty text.
+std::int32_t Asc(const std::string &text);
+
+// The platform's line end; "\n" here.
+const std::string &EndOfLine();
+
+// A colour with 8-bit components.
+struct Color {
+    std::uint8_t red = 0;
+    std::uint8_t green = 0;
+    std::uint8_t blue = 0;
+    bool operator==(const Color &) const = default;
+};
+// Each component clamped to 0..255.
+Color RGB(std::int32_t red, std::int32_t green, std::int32_t blue);
+
+} // namespace rb
