@@ -29,9 +29,10 @@ public:
     bool Delete();
 
     // Opens a stream that writes a new, empty file of the file type named `fileTypeName`.
-    // The bytes go to a temporary file beside the target; BinaryStream::Close replaces the
-    // target with it, so an old file stays as it was until the new one is complete. Null when
-    // the folder does not exist or cannot be written, or the item is a folder.
+    // The bytes go to a temporary file beside the target (".name.XXXXXX"); BinaryStream::Close
+    // replaces the target with it (rename), so an old file stays as it was until the new one
+    // is complete. The new file keeps an old file's permission bits, else gets 0666 less the
+    // umask. Null when the folder does not exist or cannot be written, or the item is a folder.
     Ref<BinaryStream> CreateBinaryFile(const std::string &fileTypeName);
     // Opens an existing file for reading (readWrite false) or reading and writing in place.
     // Null when it cannot be opened.
@@ -41,8 +42,10 @@ public:
     // Implemented by the GUI half of the framework.
     void Launch();
 
-    // The type name the file was created with through CreateBinaryFile in this process, or
-    // stored beside it; empty when unknown.
+    // The Mac type and creator codes of the file type that the file was created with through
+    // CreateBinaryFile (a type name that no FileType registered stands for itself as the type,
+    // with no creator): remembered in this process and, where the file system has them, in
+    // the user extended attributes user.rb.mactype / user.rb.maccreator. Empty when unknown.
     std::string MacType() const;
     std::string MacCreator() const;
 
@@ -67,6 +70,7 @@ public:
     // A length byte, then the bytes. Holds at most 255 bytes: a longer text is cut at 255
     // bytes (callers keep stored texts within that limit).
     void WritePString(const std::string &text);
+    // "" (and IsEOF) when the file ends before the length byte's count of bytes.
     std::string ReadPString();
     void WriteInt32(std::int32_t value);
     std::int32_t ReadInt32();
@@ -75,8 +79,10 @@ public:
     void WriteByte(std::uint8_t value);
     std::uint8_t ReadByte();
 
-    // True once a read has reached or tried to pass the end of the file. (The platform's
-    // name for this, EOF, is a C macro.)
+    // True when the position is at (or past) the end of the file, or a read tried to pass it:
+    // so an empty file is at its end before any read, and `while (!s->IsEOF())` reads every
+    // record once. SetPosition clears a failed read's mark. (The platform's name for this,
+    // EOF, is a C macro.)
     bool IsEOF() const;
     std::int64_t Position() const;
     void SetPosition(std::int64_t position);

@@ -143,8 +143,8 @@ typedef struct PluginClassDefinition {
  * "REALGetRBVersion"        double (void)
  *      The host's version; this host reports 6.0.
  * "REALBuildString"         FrameworkString *(const void *bytes, intptr_t length)
- *      A new string holding a copy of the bytes, with one reference for the caller; NULL when
- *      bytes is NULL or length is 0 or negative.
+ *      A new string holding a copy of the bytes, with one reference for the caller, encoding
+ *      kEncodingUTF8; NULL when bytes is NULL or length is 0 or negative (or memory runs out).
  * "REALSetStringEncoding"   void (FrameworkString *s, uint32_t encoding)
  * "REALUnlockString"        void (FrameworkString *s)
  *      Releases one reference; NULL is ignored.
@@ -159,7 +159,8 @@ typedef struct PluginClassDefinition {
  *      A new folder item for an absolute UTF-8 path (the file need not exist), with one
  *      reference for the caller; NULL for NULL, an empty or a relative path.
  * "REALUnlockObject"        void (void *object)
- *      Releases one reference of a framework object; NULL is ignored.
+ *      Releases one reference of a framework object; NULL is ignored. A plug-in object handed
+ *      over by its instance pointer is released too.
  */
 
 /* The one symbol a plug-in exports. */

@@ -74,7 +74,12 @@ Ref<PluginObject> RuntimeNewPluginObject(const std::string &className,
 // The same with the class record's own constructor and destructor.
 Ref<PluginObject> RuntimeNewPluginObject(const std::string &className);
 
-// Strings across the plug-in interface.
+// Framework objects across the plug-in interface ("folderitem" and "memoryblock" parameters
+// and results, "REALUnlockObject") are the address of their rb::Object, e.g.
+// static_cast<Object *>(item.get()); a plug-in's own object crosses as its Instance().
+
+// Strings across the plug-in interface. Records are made with malloc; text encoding UTF-8
+// unless set otherwise.
 // A new string record for the bytes, with one reference for the receiver; null for "".
 FrameworkString *PluginStringFromBytes(const std::string &bytes);
 // The bytes of a string record ("" for null); the record is not released.

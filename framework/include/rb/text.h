@@ -23,15 +23,20 @@ std::string Str(std::int32_t n);
 
 // A double through a pattern: "0" an always-shown digit, "#" a digit shown when significant,
 // "." the decimal point, a leading "-" marks the place of the sign. The value is rounded to the
-// pattern's decimals, halves away from zero; a negative result always gets its "-", in front
-// when the pattern has no "-" (a value that rounds to zero shows no sign). Other characters are
-// copied as they stand. NaN formats as 0.
+// pattern's decimals, halves away from zero, on its decimal digits as Str shows them (15
+// significant digits), so Format(1.005, "0.00") is "1.01"; a negative result always gets its
+// "-", in front when the pattern has no "-" (a value that rounds to zero shows no sign:
+// Format(-0.001, "0.00") is "0.00", Format(-0.005, "0.00") is "-0.01"). Integer digits beyond
+// the pattern's places are all shown; trailing zeros in "#" fraction places are dropped, and
+// the "." with them when no fraction digit is left. A "," between integer places is a group
+// mark, shown only with a digit to its left. Other characters are copied as they stand. NaN
+// formats as 0, an infinity as the largest finite value; an empty pattern gives Str(x).
 std::string Format(double x, const std::string &pattern);
 
 // Skips leading blanks (spaces and tabs), reads the longest leading decimal number (sign,
 // digits, point, fraction, exponent) and stops at the first other character; 0 for none.
 // Never NaN or an infinity: a number beyond the double range gives the largest finite value
-// with its sign.
+// with its sign, one too small for it 0. "nan", "inf" and hexadecimal are no numbers (0).
 double Val(const std::string &text);
 
 // The n-th field (1-based) of text split at every occurrence of separator; two separators in
