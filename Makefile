@@ -8,7 +8,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 DEBS = cmake make g++ pkg-config qt6-base-dev libgl-dev zlib1g-dev libgtest-dev \
-       qpdf poppler-utils mupdf-tools gzip locales xvfb xauth
+       qpdf poppler-utils mupdf-tools gzip locales xvfb xauth x11-utils
 COMMA_LOCALE = de_DE.UTF-8
 
 .PHONY: all deps locale build run check check-asan bench clean

@@ -40,7 +40,7 @@
 namespace rb {
 
 class Application : public Object {
-public:
+  public:
     Application();
     ~Application() override;
 
@@ -74,7 +74,7 @@ public:
 
     struct Impl;
 
-private:
+  private:
     Impl *impl_;
 };
 
@@ -97,6 +97,10 @@ void Quit(std::int32_t exitStatus = 0);
 // Closes what is left, releases the application object and returns the exit status: that of
 // Quit, or 1 after an unhandled exception.
 std::int32_t RuntimeExit();
+// Reports a failure that keeps the program from starting (a missing part of its
+// installation): the message goes to the debug log and to a message box the user dismisses,
+// and the exit status becomes 1. The program then returns from its start-up.
+void RuntimeStartupFailure(const std::string &message);
 // Reports an exception nothing caught: on the debug log, and in a message box that names it.
 // Returns afterwards; the exit status becomes 1 when the loop is not running.
 void RuntimeUnhandledException(std::exception_ptr exception);

@@ -15,8 +15,8 @@
 //   raises Change) at once, inside the setter, and only when the value changes. The user's
 //   changes raise the same events. Nothing is raised before the handlers are bound, so the
 //   values a row sets raise nothing.
-// - Every control raises Open once, after all of its window's controls exist and before the
-//   window's own Open, in table order.
+// - Every control made while its window is constructed raises Open once, after all of the
+//   window's controls exist and before the window's own Open, in table order.
 #pragma once
 
 #include "rb/events.h"
@@ -53,7 +53,7 @@ struct ControlSettings {
     bool Bold = false;
     bool Italic = false;
     bool Underline = false;
-    // PopupMenu: the item selected at first (-1 for none). Listbox: the selected row.
+    // PopupMenu: the item selected at first (-1 for none).
     std::int32_t ListIndex = 0;
     // CheckBox: ticked.
     bool Value = false;
@@ -69,15 +69,15 @@ struct ControlSettings {
     std::int32_t ColumnCount = 1;
     const char *ColumnWidths = "";
     bool HasHeading = false;
-    // Canvas: whether it takes the keyboard focus, and whether the framework clears it to the
-    // window's background before each Paint.
+    // Canvas and BevelButton: whether it takes the keyboard focus.
     bool AcceptFocus = false;
+    // Canvas: whether the framework clears it to the window's background before each Paint.
     bool EraseBackground = true;
 };
 
 // One row of a window's control table: the control's class, name, position and size in
 // pixels, its caption or text (a PopupMenu's items, separated by carriage returns or line
-// feeds; a Listbox's first row, if any), and its other settings.
+// feeds; a Listbox starts without rows), and its other settings.
 struct ControlLayout {
     ControlClass Class;
     const char *Name;
@@ -91,7 +91,7 @@ struct ControlLayout {
 
 // What every control has. (RectControl is the same class under the platform's other name.)
 class Control : public Object {
-public:
+  public:
     ~Control() override;
 
     const std::string &Name() const;
@@ -132,11 +132,11 @@ public:
     struct Impl;
     Impl *impl() const { return impl_; }
 
-protected:
+  protected:
     explicit Control(Impl *impl);
     EventTable events_;
 
-private:
+  private:
     Impl *impl_;
 };
 using RectControl = Control;
@@ -144,7 +144,7 @@ using RectControl = Control;
 // A pop-up list of texts, one of them selected. Events: Open, Change (the selection changed,
 // by the user or by SetListIndex).
 class PopupMenu : public Control {
-public:
+  public:
     PopupMenu();
 
     void AddRow(const std::string &text);
@@ -162,7 +162,7 @@ public:
 
 // A one-line text field. Events: Open, TextChange (the text changed).
 class EditField : public Control {
-public:
+  public:
     EditField();
     std::string Text() const;
     void SetText(const std::string &text);
@@ -172,7 +172,7 @@ public:
 
 // A label. Events: Open.
 class StaticText : public Control {
-public:
+  public:
     StaticText();
     std::string Text() const;
     void SetText(const std::string &text);
@@ -183,7 +183,7 @@ public:
 
 // A check box. Events: Open, Action (the value changed).
 class CheckBox : public Control {
-public:
+  public:
     CheckBox();
     std::string Caption() const;
     void SetCaption(const std::string &caption);
@@ -194,7 +194,7 @@ public:
 // A push button. Return presses the window's default button and Escape its cancel button
 // (when enabled and visible), wherever the focus is. Events: Open, Action.
 class PushButton : public Control {
-public:
+  public:
     PushButton();
     std::string Caption() const;
     void SetCaption(const std::string &caption);
@@ -208,7 +208,7 @@ public:
 
 // A square button with a caption. Events: Open, Action.
 class BevelButton : public Control {
-public:
+  public:
     BevelButton();
     std::string Caption() const;
     void SetCaption(const std::string &caption);
@@ -224,7 +224,7 @@ public:
 // CellTextPaint runs with the position of the text's baseline; false lets the list draw the
 // cell's text there. Rows hold ColumnCount cells each; rows and columns count from 0.
 class Listbox : public Control {
-public:
+  public:
     Listbox();
 
     std::int32_t ColumnCount() const;
@@ -262,7 +262,7 @@ public:
 // An area the program draws itself. Events: Open, Paint(Graphics &g),
 // MouseDown(int32_t x, int32_t y) -> bool (the position inside the canvas).
 class Canvas : public Control {
-public:
+  public:
     Canvas();
 };
 

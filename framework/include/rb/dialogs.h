@@ -18,7 +18,7 @@ namespace rb {
 void MsgBox(const std::string &message);
 
 class MessageDialogButton : public Object {
-public:
+  public:
     explicit MessageDialogButton(std::string caption, bool visible)
         : Caption(std::move(caption)), Visible(visible) {}
     std::string Caption;
@@ -28,7 +28,7 @@ public:
 // A message with up to three buttons. The action button ("OK") is shown; the cancel button
 // ("Cancel") and the alternate action button ("Don't Save") only when made visible.
 class MessageDialog : public Object {
-public:
+  public:
     MessageDialog();
 
     std::string Title;

@@ -49,7 +49,7 @@ template <class R, class... A> struct Handler<R(A...)> : HandlerBase {
 // framework object class.
 template <class T> struct SourceParameter : std::false_type {};
 template <class T>
-    requires std::is_base_of_v<Object, T>
+requires std::is_base_of_v<Object, T>
 struct SourceParameter<T &> : std::true_type {
     using type = T;
 };
@@ -63,32 +63,37 @@ struct BoundHandler {
     bool (*sourceMatches)(Object &);
 };
 
-template <class T> bool IsA(Object &o) { return dynamic_cast<T *>(&o) != nullptr; }
+template <class T> bool IsA(Object &o) {
+    if constexpr (std::is_same_v<T, Object>)
+        return true;
+    else
+        return dynamic_cast<T *>(&o) != nullptr;
+}
 
 template <class W, class R, class... A> BoundHandler BindMethod(W *self, R (W::*method)(A...)) {
     auto call = [self, method](Object &, A... args) -> R {
         return (self->*method)(std::forward<A>(args)...);
     };
-    return {std::make_unique<Handler<R(A...)>>(std::move(call)), &typeid(R(A...)),
-            &typeid(Object), &IsA<Object>};
+    return {std::make_unique<Handler<R(A...)>>(std::move(call)), &typeid(R(A...)), &typeid(Object),
+            &IsA<Object>};
 }
 
 template <class W, class R, class First, class... A>
-    requires SourceParameter<First>::value
-BoundHandler BindMethod(W *self, R (W::*method)(First, A...)) {
+requires SourceParameter<First>::value BoundHandler BindMethod(W *self,
+                                                               R (W::*method)(First, A...)) {
     using Source = typename SourceParameter<First>::type;
     auto call = [self, method](Object &source, A... args) -> R {
         return (self->*method)(dynamic_cast<Source &>(source), std::forward<A>(args)...);
     };
-    return {std::make_unique<Handler<R(A...)>>(std::move(call)), &typeid(R(A...)),
-            &typeid(Source), &IsA<Source>};
+    return {std::make_unique<Handler<R(A...)>>(std::move(call)), &typeid(R(A...)), &typeid(Source),
+            &IsA<Source>};
 }
 
 } // namespace detail
 
 // The events one window or control declares, and their handlers.
 class EventTable {
-public:
+  public:
     EventTable() = default;
     EventTable(const EventTable &) = delete;
     EventTable &operator=(const EventTable &) = delete;
@@ -107,8 +112,8 @@ public:
 
     // Raises `event` with signature Sig on `source`. Returns the handler's result, or R() when
     // nothing handles the event.
-    template <class Sig, class... Args> auto Raise(Object &source, const std::string &event,
-                                                   Args &&...args) const {
+    template <class Sig, class... Args>
+    auto Raise(Object &source, const std::string &event, Args &&...args) const {
         using Result = typename std::function<Sig>::result_type;
         auto found = handlers_.find(event);
         if (found == handlers_.end())
@@ -121,7 +126,7 @@ public:
         return handler->call(source, std::forward<Args>(args)...);
     }
 
-private:
+  private:
     std::map<std::string, const std::type_info *> declared_;
     std::map<std::string, std::shared_ptr<detail::HandlerBase>> handlers_;
 };

@@ -22,7 +22,7 @@
 namespace rb {
 
 class Graphics {
-public:
+  public:
     struct Impl;
     explicit Graphics(Impl *impl) : impl_(impl) {}
     Graphics(const Graphics &) = delete;
@@ -47,7 +47,7 @@ public:
     // The text with its baseline starting at (x, y).
     void DrawString(const std::string &text, std::int32_t x, std::int32_t y);
 
-private:
+  private:
     Impl *impl_;
 };
 

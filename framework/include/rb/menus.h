@@ -34,7 +34,7 @@
 namespace rb {
 
 class MenuItem : public Object {
-public:
+  public:
     MenuItem() = default;
     explicit MenuItem(std::string text) : Text(std::move(text)) {}
 
@@ -59,19 +59,19 @@ public:
     Ref<MenuItem> FindItem(const std::string &name) const;
     bool IsSeparator() const { return Text == "-"; }
 
-private:
+  private:
     std::vector<Ref<MenuItem>> children_;
 };
 
 // The item that quits the application when nothing else handles it.
 class QuitMenuItem : public MenuItem {
-public:
+  public:
     using MenuItem::MenuItem;
 };
 
 // An item of the application menu (see above).
 class AppleMenuItem : public MenuItem {
-public:
+  public:
     using MenuItem::MenuItem;
 };
 

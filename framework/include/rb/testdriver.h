@@ -56,10 +56,10 @@ std::int32_t PendingAnswers();
 
 struct DialogRecord {
     DialogKind kind;
-    std::string text;   // the message, the colour prompt, or the file types
-    std::string detail; // the explanation, or the default name of a save dialog
+    std::string text;                 // the message, the colour prompt, or the file types
+    std::string detail;               // the explanation, or the default name of a save dialog
     std::vector<std::string> buttons; // a message box's visible captions
-    std::string answer; // the button pressed, the path, "r,g,b", or "cancel"
+    std::string answer;               // the button pressed, the path, "r,g,b", or "cancel"
     bool expected;
 };
 const std::vector<DialogRecord> &Dialogs();
@@ -75,6 +75,9 @@ void SetShiftKey(bool down);
 void FixClock(std::int64_t unixSeconds, double gmtOffsetHours);
 void FreeClock();
 
+// The documents RuntimeRun hands to OpenDocument, in place of the command line's.
+void SetCommandLineDocuments(const std::vector<std::string> &paths);
+
 // Runs the event loop until nothing is pending, deferred deletions included.
 void ProcessEvents();
 
@@ -85,6 +88,8 @@ void Activate(Window &window);
 void Click(Window &window, const std::string &control, std::int32_t x = -1, std::int32_t y = -1);
 void DoubleClick(Window &window, const std::string &control, std::int32_t x = -1,
                  std::int32_t y = -1);
+// A click at (x, y) in the window's content, on whatever is there.
+void ClickAt(Window &window, std::int32_t x, std::int32_t y);
 // A click or a double-click on a row of the named Listbox.
 void ClickRow(Window &window, const std::string &listbox, std::int32_t row);
 void DoubleClickRow(Window &window, const std::string &listbox, std::int32_t row);
@@ -93,7 +98,7 @@ void DoubleClickRow(Window &window, const std::string &listbox, std::int32_t row
 void PressKey(Window &window, const std::string &control, const std::string &keys);
 // Focuses the named field and types the text at its cursor, as the user would.
 void TypeText(Window &window, const std::string &control, const std::string &text);
-// Picks an item of the named PopupMenu, as the user would.
+// Picks an item of the named PopupMenu, as the user would (nothing when it is disabled).
 void ChoosePopupItem(Window &window, const std::string &popup, std::int32_t index);
 // Clicks the window's close box.
 void ClickCloseBox(Window &window);
@@ -109,6 +114,8 @@ bool MenuItemEnabled(Window &window, const std::string &item);
 // nothing is chosen) or not in the window's menu bar.
 bool ChooseMenuItem(Window &window, const std::string &item);
 
+// The colour of the pixel at (x, y) of the window's content as it renders now.
+Color PixelColor(Window &window, std::int32_t x, std::int32_t y);
 // Renders the window, menu bar included, into a PNG file. False when it cannot be written.
 bool RenderToPNG(Window &window, const std::string &path);
 

@@ -20,7 +20,8 @@
 // The window's events, all void(): Layout, CreateControls, AddMenuHandlers, Open, Close,
 // EnableMenuItems. A handler may take the window itself as its parameter (`Window &w`).
 // They are bound by name like control events because the window's Close() (which closes it)
-// and a window class's handler of the Close event share the name.
+// and a window class's handler of the Close event share the name. Such a handler hides
+// Window::Close in its class: code that closes a DrawingWindow writes w->Window::Close().
 //
 // Promises:
 // - Construct() runs, in this order and before it returns: Layout; CreateControls;
@@ -44,7 +45,6 @@
 #include "rb/object.h"
 
 #include <cstdint>
-#include <span>
 #include <stdexcept>
 #include <string>
 
@@ -64,7 +64,7 @@ struct WindowLayout {
 };
 
 class Window : public Object {
-public:
+  public:
     Window();
     ~Window() override;
 
@@ -85,7 +85,8 @@ public:
     void Show();
     void Hide();
 
-    // The menu bar this window shows; null for the application's.
+    // The menu bar this window shows; null for the application's. (Inside a window class
+    // MenuBar names this method; the class is rb::MenuBar there.)
     Ref<rb::MenuBar> MenuBar() const;
     void SetMenuBar(Ref<rb::MenuBar> menuBar);
 
@@ -134,7 +135,7 @@ public:
     struct Impl;
     Impl *impl() const { return impl_; }
 
-private:
+  private:
     template <class W> W *Self() {
         W *self = dynamic_cast<W *>(this);
         if (!self)
