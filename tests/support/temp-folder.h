@@ -12,7 +12,7 @@
 class TempFolder {
   public:
     TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "rbcore-XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "vellumet-test-XXXXXX").string();
         if (mkdtemp(pattern.data()))
             path_ = pattern;
     }
