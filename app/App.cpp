@@ -1,0 +1,58 @@
+#include "App.h"
+
+#include "DrawingWindow.h"
+
+#include "rb/dialogs.h"
+#include "rb/system.h"
+#include "rb/text.h"
+
+namespace {
+
+// The maker's web server, home of the product page and the version check.
+const char *const kWebHost = "http://quillmark.example.com";
+
+} // namespace
+
+class App *App() {
+    return static_cast<class App *>(rb::RuntimeAppObject().get());
+}
+
+void App::OpenDocument(rb::Ref<rb::FolderItem> item) { (void)item; }
+
+void App::NewDocument() {
+    // The framework keeps every open window; the window lives until the user closes it.
+    rb::NewWindow<DrawingWindow>();
+}
+
+bool App::_FileOpen_Action() { return false; }
+
+bool App::_AppleAboutVellumet_Action() {
+    auto dialog = rb::New<rb::MessageDialog>();
+    dialog->ActionButton->Caption = "OK";
+    dialog->CancelButton->Visible = false;
+    dialog->Message = "Vellumet Version: " + ::App()->mystring(MajorVersion) + "." +
+                      ::App()->mystring(MinorVersion) + "." + ::App()->mystring(BugVersion) +
+                      rb::EndOfLine() + rb::EndOfLine() +
+                      "Graph paper and ruled sheets, drawn to the point.";
+    dialog->ShowModal();
+    return false;
+}
+
+bool App::_AppleVisitWebsite_Action() {
+    rb::ShowURL(std::string(kWebHost) + "/software/vellumet.html");
+    return false;
+}
+
+bool App::_AppleCheckForLatestVersion_Action() {
+    // The short version goes into the query as it stands.
+    rb::ShowURL(std::string(kWebHost) + "/version.html?prog=vellumet&version=" + ShortVersion);
+    return false;
+}
+
+void App::WriteDebugMsg(const std::string &message) { rb::System::DebugLog(message); }
+
+std::string App::mystring(double x) { return rb::ReplaceAllB(rb::Str(x), ",", "."); }
+
+std::string App::myformatstring(double x, const std::string &pattern) {
+    return rb::ReplaceAllB(rb::Format(x, pattern), ",", ".");
+}

@@ -1,0 +1,104 @@
+// MyPDFGenerator-geometry.cpp -- the operators that compute geometry: circles and rotated text.
+//
+// Every product, quotient, sum and difference is its own double operation in the order written,
+// so that the numbers, and therefore the bytes of the page, are the same on every build.
+#include "MyPDFGenerator.h"
+
+#include "App.h"
+
+#include "rb/system.h"
+#include "rb/text.h"
+
+#include <cmath>
+
+namespace {
+
+// The value of pi the page geometry is computed with; the coordinates it gives are part of
+// the file's bytes, so it is not replaced by a more precise one.
+constexpr double kPi = 3.1415927;
+// A quarter arc's control points lie this fraction of the radius from its end points.
+constexpr double kCircleFactor = 0.5522847498;
+
+const std::string kCR = "\r";
+
+std::string T(double v) { return App()->mystring(v); }
+std::string F(double v, const std::string &pattern) { return App()->myformatstring(v, pattern); }
+
+struct Point {
+    double x;
+    double y;
+};
+
+} // namespace
+
+void MyPDFGenerator::DrawCircle(double x, double y, double radius) {
+    for (int quarter = 0; quarter < 4; ++quarter) {
+        // The quarter's end angles, clockwise from straight up (y grows upwards).
+        const double i = quarter;
+        const double a0 = (kPi * i) / 2.0;
+        const double a1 = (kPi * (i + 1.0)) / 2.0;
+        const Point p0{(std::sin(a0) * radius) + x, (std::cos(a0) * radius) + y};
+        const Point p1{(std::sin(a1) * radius) + x, (std::cos(a1) * radius) + y};
+        const double d = kCircleFactor * radius;
+
+        // The control points lie along the tangents at the two ends.
+        Point c1{};
+        Point c2{};
+        switch (quarter) {
+        case 0: // top to right
+            c1 = {p0.x + d, p0.y};
+            c2 = {p1.x, p1.y + d};
+            break;
+        case 1: // right to bottom
+            c1 = {p0.x, p0.y - d};
+            c2 = {p1.x + d, p1.y};
+            break;
+        case 2: // bottom to left
+            c1 = {p0.x - d, p0.y};
+            c2 = {p1.x, p1.y - d};
+            break;
+        default: // left to top
+            c1 = {p0.x, p0.y + d};
+            c2 = {p1.x - d, p1.y};
+            break;
+        }
+
+        AddToStream(T(p0.x) + " " + T(p0.y) + " m" + kCR);
+        AddToStream(T(c1.x) + " " + T(c1.y) + " " + T(c2.x) + " " + T(c2.y) + " " + T(p1.x) + " " +
+                    T(p1.y) + " c" + kCR);
+    }
+    AddToStream(" S" + kCR);
+}
+
+void MyPDFGenerator::ShowRotated(const std::string &text, double angle, double x, double y) {
+    static const std::string kPattern = "-00000.00000000";
+    const double t = (angle * kPi) / 180.0;
+    AddToStream("BT" + kCR);
+    AddToStream(FontLine() + kCR);
+    AddToStream(F(std::cos(t), kPattern) + " " + F(std::sin(t), kPattern) + " " +
+                F(-std::sin(t), kPattern) + " " + F(std::cos(t), kPattern) + " " + T(x) + " " +
+                T(y) + " Tm" + kCR);
+    AddToStream(T(textX) + " " + T(textY) + " Td" + kCR);
+    AddToStream("(" + LiteralString(text) + ") Tj" + kCR);
+    AddToStream("ET" + kCR);
+}
+
+void MyPDFGenerator::DrawRotatedText(const std::string &text, double x, double y, double radius,
+                                     double angle, std::int32_t size) {
+    const std::int32_t n = rb::Len(text);
+    const std::int32_t font = FindFont("Helvetica-Bold", "host", 0);
+    SetFont(font, static_cast<double>(size));
+    const double w = StringWidth(text, font, size);
+    // The angle one character's width takes on the circle, and the direction of the first
+    // character: half the text's arc before the centre direction.
+    const double count = static_cast<double>(n);
+    const double step = (360.0 * (w / count)) / ((kPi * 2.0) * radius);
+    double a = angle + ((step * count) * 0.5);
+    // Each character stands on the circle, turned to follow it, a step clockwise from the last.
+    for (std::int32_t i = 1; i <= n; ++i) {
+        SetTextPos(0.0, radius);
+        ShowRotated(rb::Mid(text, i, 1), a, x, y);
+        a = a - step;
+        rb::RuntimeBackgroundTask();
+    }
+}

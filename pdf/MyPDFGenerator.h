@@ -1,0 +1,159 @@
+// MyPDFGenerator.h -- the one-page PDF writer.
+//
+// The drawing operations draw nothing themselves: each appends content-stream operators, as
+// lines of text ending in a single carriage return, to the string `stream`. Nothing reaches the
+// disk until CloseFile compresses that string and writes the whole file: a PDF 1.4 document of
+// 22 objects with the 14 standard Type 1 fonts (MacRomanEncoding) and one deflated page.
+//
+// Every number goes into the file through App()->mystring or App()->myformatstring, so it has
+// "." as its decimal mark whatever the locale. Text given to Show and ShowRotated is UTF-8 and
+// is written as MacRoman bytes, the encoding the fonts are declared with.
+//
+// A writer belongs to one document window and is reused for every page it generates:
+// CreateNew starts a page, the drawing calls fill it, CloseFile writes it.
+#pragma once
+
+#include "rb/files.h"
+#include "rb/object.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class MyPDFGenerator : public rb::Object {
+  public:
+    // Content operators. None checks ranges or call order; values are written as passed.
+    // Stroking ("RG") then non-stroking ("rg") colour, components 0 to 1 with two decimals.
+    void SetRGBColor(double red, double green, double blue);
+    void SetLineWidth(double width);
+    // Selects font resource /F<font> at the whole-number size for the next text object.
+    void SetFont(std::int32_t font, double size);
+    void MoveTo(double x, double y);
+    void LineTo(double x, double y);
+    void Stroke();
+    // Width in points as if every character were 600/1000 of the size wide; font is unused.
+    double StringWidth(const std::string &text, std::int32_t font, std::int32_t size);
+    // Where the next text object starts.
+    void SetTextPos(double x, double y);
+    // One complete text object (BT ... ET) at the current font and text position.
+    void Show(const std::string &text);
+
+    // Set-up and page framing; none of these writes to the content stream.
+    void Constructor();
+    // Starts a page: empties the content and the object bookkeeping; returns 0. Font, text
+    // position, last point, page size, theFile and objectOffsets carry over.
+    std::int32_t CreateNew();
+    void SetParameter(const std::string &name, const std::string &value); // does nothing
+    std::int32_t OpenFilename(rb::Ref<rb::FolderItem> file);              // theFile = file; 0
+    void SetInfo(const std::string &key, const std::string &value);       // does nothing
+    void BeginPage(std::int32_t width, std::int32_t height);
+    void InitGraphics(); // does nothing
+    // The page's scale, written once per page before anything is drawn.
+    void Scale(double sx, double sy);
+    void EndPage(); // does nothing
+
+    // Compresses `stream` and writes the complete file to theFile. When the file cannot be
+    // created it shows "Unable to open the file <name>, perhaps it is already open in another
+    // program?" and writes nothing; when the content cannot be compressed or the file cannot be
+    // written completely it shows "Unable to write the file <name>." and an old file of that
+    // name stays as it was. Afterwards `stream` holds the framed compressed content.
+    void CloseFile();
+    void Delete(); // does nothing; the writer stays usable
+    std::int32_t FindFont(const std::string &name, const std::string &encoding,
+                          std::int32_t embedding); // always 0
+
+    // File assembly, used by CloseFile. Each counts the bytes it writes in currentFileLength.
+    void NewObject(); // "<n> 0 obj", then "<<" with no line end
+    void EndObject(); // ">>", "endobj"
+    void WriteStringToFile(const std::string &text);
+    void WriteStringLineToFile(const std::string &text); // text, then a carriage return
+
+    // Appends text to the content stream; the only way anything gets into it.
+    void AddToStream(const std::string &text);
+    // Closes a text object opened by HandleInTextMode ("ET"); nothing when none is open.
+    void HandleOutTextMode();
+    // Opens a text object ("BT" and the font line) unless one is open already.
+    void HandleInTextMode();
+
+    // Now as a PDF date in parentheses: "(D:YYYYMMDDHHmmSS" + zone + ")", the zone being
+    // "Z00'00'", or the sign and the offset's hours and minutes ("+05'30'").
+    std::string ReturnCurrentDate();
+    // The four bytes of n's 32-bit two's-complement value, least significant first.
+    std::string AddFourBytes(std::int32_t n);
+
+    // Text rotated counterclockwise by angle degrees about (x, y), starting at the offset
+    // (textX, textY) in the rotated frame.
+    void ShowRotated(const std::string &text, double angle, double x, double y);
+    // The text laid clockwise along the circle of the radius about (x, y), centred on the
+    // direction angle (degrees counterclockwise from straight up), one text object per
+    // character, in font 0 at the size.
+    void DrawRotatedText(const std::string &text, double x, double y, double radius, double angle,
+                         std::int32_t size);
+    // A stroked circle: four Bezier quarters, each its own subpath, then " S".
+    void DrawCircle(double x, double y, double radius);
+
+    // The dash pattern; on = off = 0 gives the solid line "[ ] 0 d".
+    void SetDash(std::int32_t on, std::int32_t off, std::int32_t phase);
+
+    // Paper sizes in points, set by Constructor (each width before its height).
+    std::int32_t letterWidth = 0;
+    std::int32_t letterHeight = 0;
+    std::int32_t legalWidth = 0;
+    std::int32_t legalHeight = 0;
+    std::int32_t ledgerWidth = 0;
+    std::int32_t ledgerHeight = 0;
+    std::int32_t A0Width = 0;
+    std::int32_t A0Height = 0;
+    std::int32_t A1Width = 0;
+    std::int32_t A1Height = 0;
+    std::int32_t A2Width = 0;
+    std::int32_t A2Height = 0;
+    std::int32_t A3Width = 0;
+    std::int32_t A3Height = 0;
+    std::int32_t A4Width = 0;
+    std::int32_t A4Height = 0;
+    std::int32_t A5Width = 0;
+    std::int32_t A5Height = 0;
+    std::int32_t A6Width = 0;
+    std::int32_t A6Height = 0;
+    std::int32_t B5Width = 0;
+    std::int32_t B5Height = 0;
+    std::int32_t p11x17width = 0;
+    std::int32_t p11x17height = 0;
+
+    rb::Ref<rb::FolderItem> theFile; // the PDF file to write
+    std::int32_t numObjects = 0;     // number of the last object begun
+    rb::Ref<rb::BinaryStream> b;     // the output stream of the file being written
+    std::int32_t numObjectInfo = 0;
+    std::int32_t numObjectCatalog = 0;
+    std::int32_t numObjectPagesRoot = 0;
+    std::int32_t numObjectPageInfo = 0;
+    // Byte offset of each object by object number, indices 0 to 200; never cleared.
+    std::vector<std::int32_t> objectOffsets = std::vector<std::int32_t>(201, 0);
+    std::int32_t currentFileLength = 0; // bytes written to the file so far
+    std::int32_t startxref = 0;         // byte offset of the cross-reference table
+    std::string stream;                 // the page's content stream
+    double xPos = 0;                    // the last point given to MoveTo or LineTo
+    double yPos = 0;
+    bool inTextMode = false; // a text object opened by HandleInTextMode is open
+    std::int32_t fontNum = 0;
+    std::int32_t fontSize = 0;
+    double textX = 0;
+    double textY = 0;
+    std::int32_t pageWidth = 0;
+    std::int32_t pageHeight = 0;
+
+  private:
+    // The text as the body of a PDF literal string: MacRoman bytes, with a backslash before
+    // each backslash and parenthesis.
+    static std::string LiteralString(const std::string &text);
+    // The font line of a text object: "/F<fontNum> <fontSize> Tf".
+    std::string FontLine() const;
+    // Records an object's offset, growing the table for object numbers past 200.
+    void SetObjectOffset(std::int32_t object, std::int32_t offset);
+    // The content stream deflated (level 1) in chunks the compressor accepts, followed by the
+    // Adler-32 (start 0) and the length of the content, least significant byte first, and a
+    // carriage return. False when the compressor reports a failure.
+    bool CompressStream(std::string &framed);
+    void WriteFontObject(const char *baseFont);
+};

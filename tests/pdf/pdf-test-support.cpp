@@ -1,0 +1,185 @@
+// pdf-test-support.cpp -- the PDF writer tests' shared fixture and readers.
+#include "pdf-test-support.h"
+
+#include "program-shell.h"
+
+#include "rb/testdriver.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+
+void PdfTest::SetUp() {
+    StartProgramShell(true);
+    rb::testdriver::Reset();
+    pdf = rb::New<MyPDFGenerator>();
+    pdf->Constructor();
+}
+
+void PdfTest::TearDown() {
+    pdf = nullptr;
+    for (const std::string &problem : rb::testdriver::Problems())
+        ADD_FAILURE() << problem;
+}
+
+TempFolder::TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vellumet-pdf-XXXXXX").string();
+    if (mkdtemp(pattern.data()))
+        path_ = pattern;
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ec;
+    if (!path_.empty())
+        std::filesystem::remove_all(path_, ec);
+}
+
+std::vector<std::string> TempFolder::Names() const {
+    std::vector<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(path_))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string ReadFile(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string Inflate(const std::string &data, std::size_t *consumed, bool *ok) {
+    z_stream z{};
+    *ok = false;
+    *consumed = 0;
+    if (inflateInit(&z) != Z_OK)
+        return "";
+    std::string out;
+    std::array<unsigned char, 65536> buffer{};
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.data()));
+    z.avail_in = static_cast<uInt>(data.size());
+    int r = Z_OK;
+    while (r == Z_OK) {
+        z.next_out = buffer.data();
+        z.avail_out = static_cast<uInt>(buffer.size());
+        r = inflate(&z, Z_NO_FLUSH);
+        out.append(reinterpret_cast<const char *>(buffer.data()), buffer.size() - z.avail_out);
+    }
+    *ok = r == Z_STREAM_END;
+    *consumed = data.size() - z.avail_in;
+    inflateEnd(&z);
+    return out;
+}
+
+std::string Hex(const std::string &bytes) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (unsigned char c : bytes) {
+        if (!hex.empty())
+            hex += ' ';
+        hex += kDigits[c >> 4];
+        hex += kDigits[c & 15];
+    }
+    return hex;
+}
+
+namespace {
+
+// The decimal number at pos, followed by `end`; -1 when there is none.
+std::int64_t NumberAt(const std::string &s, std::size_t pos, char end, std::size_t *after) {
+    std::size_t i = pos;
+    std::int64_t value = 0;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9' && i - pos < 18)
+        value = value * 10 + (s[i++] - '0');
+    if (i == pos || i >= s.size() || s[i] != end)
+        return -1;
+    *after = i + 1;
+    return value;
+}
+
+} // namespace
+
+PdfFileLayout ReadLayout(const std::string &file) {
+    PdfFileLayout layout;
+    auto fail = [&](const std::string &why) {
+        layout.error = why;
+        return layout;
+    };
+    const std::size_t tail = file.rfind("\rstartxref\r");
+    if (tail == std::string::npos)
+        return fail("no startxref line");
+    std::size_t pos = 0;
+    layout.startxref = NumberAt(file, tail + 11, '\r', &pos);
+    if (layout.startxref < 0 || file.compare(pos, std::string::npos, "%%EOF\r") != 0)
+        return fail("no startxref value followed by %%EOF");
+
+    const auto xref = static_cast<std::size_t>(layout.startxref);
+    if (file.compare(xref, 7, "xref\r0 ") != 0)
+        return fail("startxref does not point at \"xref\" and \"0 <count>\"");
+    const std::int64_t count = NumberAt(file, xref + 7, '\r', &pos);
+    if (count < 1 || count > 1000)
+        return fail("bad entry count");
+    layout.entryCount = static_cast<std::int32_t>(count);
+    layout.offsets.assign(static_cast<std::size_t>(count), 0);
+    for (std::int64_t i = 0; i < count; ++i) {
+        if (pos + 20 > file.size())
+            return fail("cross-reference table cut off");
+        layout.entries.push_back(file.substr(pos, 20));
+        std::size_t after = 0;
+        layout.offsets[static_cast<std::size_t>(i)] = NumberAt(file, pos, ' ', &after);
+        pos += 20;
+    }
+    if (file.compare(pos, 10, "trailer\r<<") != 0)
+        return fail("no trailer after the table");
+
+    // The content stream: object 4's data from the byte after "stream" CR LF, as long as
+    // object 5 says.
+    if (count < 6)
+        return fail("fewer than 5 objects");
+    const auto obj5 = static_cast<std::size_t>(layout.offsets[5]);
+    if (file.compare(obj5, 8, "5 0 obj\r") != 0)
+        return fail("object 5 is not where the table says");
+    layout.declaredLength = NumberAt(file, obj5 + 8, '\r', &pos);
+    if (layout.declaredLength < 0)
+        return fail("object 5 holds no number");
+    const std::size_t streamKeyword =
+        file.find("\rstream\r\n", static_cast<std::size_t>(layout.offsets[4]));
+    if (streamKeyword == std::string::npos || streamKeyword > obj5)
+        return fail("no \"stream\" CR LF line in object 4");
+    const std::size_t dataStart = streamKeyword + 9;
+    const auto length = static_cast<std::size_t>(layout.declaredLength);
+    if (dataStart + length > obj5)
+        return fail("/Length runs past object 4");
+    layout.streamData = file.substr(dataStart, length);
+    layout.afterStreamData = file.substr(dataStart + length, obj5 - dataStart - length);
+    layout.parsed = true;
+    return layout;
+}
+
+
+void ExpectPdfToolsAccept(const std::string &path, bool render) {
+    std::string output;
+    EXPECT_EQ(RunCommand("qpdf --check '" + path + "'", &output), 0)
+        << "qpdf --check of " << path << ":\n"
+        << output;
+    if (!render)
+        return;
+    TempFolder images;
+    const int status =
+        RunCommand("pdftoppm -r 10 -png '" + path + "' '" + (images / "page") + "'", &output);
+    EXPECT_EQ(status, 0) << "pdftoppm of " << path << ":\n" << output;
+    EXPECT_EQ(output.find("Error"), std::string::npos) << "pdftoppm of " << path << ":\n" << output;
+    EXPECT_EQ(images.Names().size(), 1u) << "pdftoppm made no page image of " << path;
+}
+
+std::string ExtractText(const std::string &path) {
+    std::string output;
+    const int status = RunCommand("pdftotext -enc UTF-8 '" + path + "' -", &output);
+    EXPECT_EQ(status, 0) << "pdftotext of " << path << ":\n" << output;
+    return output;
+}

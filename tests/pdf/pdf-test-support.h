@@ -1,0 +1,72 @@
+// pdf-test-support.h -- what the PDF writer's tests share: a fresh writer on a running
+// application shell, temporary folders, zlib inflation, the file's structure as read back from
+// its bytes, and the outside PDF tools.
+#pragma once
+
+#include "MyPDFGenerator.h"
+#include "run-command.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+// Starts the application shell once per test process (framework, plug-ins, entry-point
+// table, App object) and gives every test a fresh writer after its Constructor.
+class PdfTest : public testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    rb::Ref<MyPDFGenerator> pdf;
+};
+
+// A fresh folder under the system's temporary folder, removed with its contents afterwards.
+class TempFolder {
+  public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder &) = delete;
+    TempFolder &operator=(const TempFolder &) = delete;
+    std::string operator/(const std::string &name) const { return path_ + "/" + name; }
+    const std::string &Path() const { return path_; }
+    std::vector<std::string> Names() const;
+
+  private:
+    std::string path_;
+};
+
+std::string ReadFile(const std::string &path);
+
+// Inflates the zlib stream at the start of data. `consumed` receives the bytes the stream took;
+// `ok` is false when the data is not one complete zlib stream.
+std::string Inflate(const std::string &data, std::size_t *consumed, bool *ok);
+
+// The bytes as hexadecimal pairs separated by blanks, for failure messages.
+std::string Hex(const std::string &bytes);
+
+// A written file as read back from its bytes, trusting nothing but the cross-reference table
+// and the startxref line at the end.
+struct PdfFileLayout {
+    bool parsed = false;
+    std::string error;          // what did not parse
+    std::int64_t startxref = 0; // the value after "startxref"
+    std::int32_t entryCount = 0;
+    std::vector<std::string> entries;  // each cross-reference entry, 20 bytes with its line end
+    std::vector<std::int64_t> offsets; // by object number; [0] unused
+    std::string streamData;            // the bytes /Length declares, after "stream" CR LF
+    std::string afterStreamData;       // what follows them up to and including "endobj" CR
+    std::int64_t declaredLength = 0;   // the value of object 5
+};
+PdfFileLayout ReadLayout(const std::string &file);
+
+
+// qpdf --check passes with exit status 0 (no warning) and, when `render`, pdftoppm renders
+// the page without an error message (a page whose content is not made of PDF operators is
+// checked by qpdf alone).
+void ExpectPdfToolsAccept(const std::string &path, bool render = true);
+
+// The page's text as pdftotext extracts it.
+std::string ExtractText(const std::string &path);

@@ -1,0 +1,335 @@
+// What DoGraph draws: every element row as the writer calls it gives, checked against the
+// written file's inflated content stream. The expected stream is made by a second writer given
+// the calls by hand, so each case reads as the calls the page must get.
+#include "window-test.h"
+
+#include "rb/testdriver.h"
+
+#include <functional>
+#include <vector>
+
+namespace {
+
+struct Row {
+    std::string record;
+    std::string text = ""; // column 3
+};
+
+struct DrawCase {
+    const char *name;
+    std::vector<Row> rows;
+    // The element calls after the page set-up, on a fresh writer.
+    std::function<void(MyPDFGenerator &)> calls;
+    // The set-up before generating (the default sheet when empty).
+    std::function<void(DrawingWindow &)> setUp = {};
+    double scaleX = 1;
+    double scaleY = 1;
+    // Further checks of the window and the written file.
+    std::function<void(DrawingWindow &, const std::string &file)> check = {};
+};
+
+// One solid line with its width and colour, as each line of a REPEATLINE is drawn.
+void SolidLine(MyPDFGenerator &p, double w, double x0, double y0, double x1, double y1) {
+    p.SetLineWidth(w);
+    p.SetRGBColor(0, 0, 0);
+    p.MoveTo(x0, y0);
+    p.LineTo(x1, y1);
+    p.Stroke();
+}
+
+// A dashed LINE in black.
+void DashedLine(MyPDFGenerator &p, double w, double x0, double y0, double x1, double y1) {
+    p.SetLineWidth(w);
+    p.SetDash(3, 3, 0);
+    p.SetRGBColor(0, 0, 0);
+    p.MoveTo(x0, y0);
+    p.LineTo(x1, y1);
+    p.Stroke();
+    p.SetDash(0, 0, 0);
+}
+
+void Nothing(MyPDFGenerator &) {}
+
+// Letter, portrait, inches, margins 0.5 and 0.75: pageX(x) = 54 + x, pageY(y) = 756 - y,
+// usable area 504 x 720 points.
+const std::vector<DrawCase> &Cases() {
+    static const std::vector<DrawCase> cases = {
+        // The worked numbers.
+        {"line",
+         {{"LINE 1 1 3 1 1 0 0 0"}},
+         [](MyPDFGenerator &p) { DashedLine(p, 1, 126, 684, 270, 684); }},
+        {"line clamped to the bounds",
+         {{"LINE 0 0 10 12 0.5 1 0 0.5"}},
+         [](MyPDFGenerator &p) {
+             p.SetLineWidth(0.5);
+             p.SetDash(3, 3, 0);
+             p.SetRGBColor(1, 0, 0.5);
+             p.MoveTo(54, 756);
+             p.LineTo(558, 36);
+             p.Stroke();
+             p.SetDash(0, 0, 0);
+         }},
+        {"circle",
+         {{"CIRCLE 4.25 5.5 1 2 0 0 1"}},
+         [](MyPDFGenerator &p) {
+             p.SetLineWidth(2);
+             p.SetRGBColor(0, 0, 1);
+             p.DrawCircle(360, 360, 72);
+         }},
+        {"rectangle from its centre",
+         {{"RECTANGLE 1 1 2 1 1 0 0 0"}},
+         [](MyPDFGenerator &p) {
+             p.SetLineWidth(1);
+             p.SetRGBColor(0, 0, 0);
+             p.MoveTo(54, 720);
+             p.LineTo(198, 720);
+             p.LineTo(198, 648);
+             p.LineTo(54, 648);
+             p.LineTo(54, 720);
+             p.Stroke();
+         }},
+        {"repeatline stepping down",
+         {{"REPEATLINE 0 0 7 0 0 0.25 0 0.25 3 1 0 0 0"}},
+         [](MyPDFGenerator &p) {
+             SolidLine(p, 1, 54, 756, 558, 756);
+             SolidLine(p, 1, 54, 738, 558, 738);
+             SolidLine(p, 1, 54, 720, 558, 720);
+         }},
+        {"repeatline stepping left from the bound",
+         {{"REPEATLINE 8 0 8 10 -1 0 -1 0 3 1 0 0 0"}},
+         [](MyPDFGenerator &p) {
+             SolidLine(p, 1, 558, 756, 558, 36);
+             SolidLine(p, 1, 486, 756, 486, 36);
+             SolidLine(p, 1, 414, 756, 414, 36);
+         }},
+        {"text",
+         {{"TEXT 1 1 12 1 0 0 0 0", "Hello (world)"}},
+         [](MyPDFGenerator &p) {
+             p.SetRGBColor(0, 0, 0);
+             p.SetFont(1, 12);
+             p.SetTextPos(126, 684);
+             p.Show("Hello (world)");
+         }},
+
+        // Edge cases.
+        {"empty list",
+         {},
+         Nothing,
+         {},
+         1,
+         1,
+         [](DrawingWindow &w, const std::string &) {
+             // The start font is set and draws nothing.
+             EXPECT_EQ(w.fonthandle, 2);
+             EXPECT_EQ(w.pdf->fontNum, 2);
+             EXPECT_EQ(w.pdf->fontSize, 10);
+             EXPECT_EQ(w.usableWidth, 504.0);
+             EXPECT_EQ(w.usableHeight, 720.0);
+         }},
+        {"positions on the bounds",
+         {{"LINE 7 10 7 10 1 0 0 0"}, {"CIRCLE 7 10 1 1 0 0 0"}},
+         [](MyPDFGenerator &p) {
+             DashedLine(p, 1, 558, 36, 558, 36);
+             p.SetLineWidth(1);
+             p.SetRGBColor(0, 0, 0);
+             p.DrawCircle(558, 36, 72);
+         }},
+        {"positions beyond the bounds",
+         {{"LINE 9 11 100 1e6 1 0 0 0"}, {"TEXT 8 1e3 9 3 0 0 0 0", "x"}},
+         [](MyPDFGenerator &p) {
+             DashedLine(p, 1, 558, 36, 558, 36);
+             p.SetRGBColor(0, 0, 0);
+             p.SetFont(3, 9);
+             p.SetTextPos(558, 36);
+             p.Show("x");
+         }},
+        {"negative positions go into the margins",
+         {{"LINE -1 -0.5 -2 -1 1 0 0 0"}},
+         [](MyPDFGenerator &p) { DashedLine(p, 1, -18, 792, -90, 828); }},
+        {"circle beyond the right edge keeps its radius",
+         {{"CIRCLE 10 1 1 1 0 0 0"}},
+         [](MyPDFGenerator &p) {
+             p.SetLineWidth(1);
+             p.SetRGBColor(0, 0, 0);
+             p.DrawCircle(558, 684, 72);
+         }},
+        {"rectangle larger than the usable area is drawn whole",
+         {{"RECTANGLE 3.5 5 20 30 1 0 0 0"}},
+         [](MyPDFGenerator &p) {
+             p.SetLineWidth(1);
+             p.SetRGBColor(0, 0, 0);
+             p.MoveTo(-414, 1476);
+             p.LineTo(1026, 1476);
+             p.LineTo(1026, -684);
+             p.LineTo(-414, -684);
+             p.LineTo(-414, 1476);
+             p.Stroke();
+         }},
+        {"repeatline of number 0 or below draws nothing",
+         {{"REPEATLINE 1 1 3 1 0 0 0 0 0 1 0 0 0"},
+          {"REPEATLINE 1 1 3 1 0 0 0 0 -2 1 0 0 0"},
+          {"REPEATLINE 1 1 3 1 0 0 0 0 0.4 1 0 0 0"}},
+         Nothing},
+        {"repeatline of number 1 is one solid line",
+         {{"REPEATLINE 1 1 3 1 0 0 0 0 1 1 0 0 0"}},
+         [](MyPDFGenerator &p) { SolidLine(p, 1, 126, 684, 270, 684); }},
+        {"placeholder, unknown and lower-case keywords draw nothing",
+         {{" "}, {"ARC 1 1 1 1 0 0 0"}, {"line 1 1 3 1 1 0 0 0"}, {""}, {"LINE1 1 3 1 1 0 0 0"}},
+         Nothing},
+        {"rows around a placeholder are drawn in order",
+         {{"LINE 1 1 3 1 1 0 0 0"}, {" "}, {"CIRCLE 4.25 5.5 1 2 0 0 1"}},
+         [](MyPDFGenerator &p) {
+             DashedLine(p, 1, 126, 684, 270, 684);
+             p.SetLineWidth(2);
+             p.SetRGBColor(0, 0, 1);
+             p.DrawCircle(360, 360, 72);
+         }},
+        {"missing and non-numeric fields count as Val makes them",
+         {{"LINE 1 1 3 1"}, {"LINE one 1 3x 1 w 0 0 0"}},
+         [](MyPDFGenerator &p) {
+             DashedLine(p, 0, 126, 684, 270, 684);
+             DashedLine(p, 0, 54, 684, 270, 684);
+         }},
+        {"text with rotation 90 is drawn horizontally",
+         {{"TEXT 1 1 12 1 90 0 0 0", "Up"}},
+         [](MyPDFGenerator &p) {
+             p.SetRGBColor(0, 0, 0);
+             p.SetFont(1, 12);
+             p.SetTextPos(126, 684);
+             p.Show("Up");
+         }},
+        {"x scale 50 scales the whole page",
+         {{"LINE 1 1 3 1 1 0 0 0"}},
+         [](MyPDFGenerator &p) { DashedLine(p, 1, 126, 684, 270, 684); },
+         [](DrawingWindow &w) { SetFieldText(w, "EditXScale", "50"); },
+         0.5,
+         1,
+         [](DrawingWindow &, const std::string &file) {
+             EXPECT_EQ(MediaBox(file), "[0 0 612 792]") << "the page size stays";
+         }},
+        {"margins wider than the paper",
+         {{"LINE 1 0 2 0 1 0 0 0"}},
+         // usableWidth is 612 - 360 - 360 = -108: every x beyond it is drawn at 360 - 108.
+         [](MyPDFGenerator &p) { DashedLine(p, 1, 252, 756, 252, 756); },
+         [](DrawingWindow &w) {
+             SetFieldText(w, "EditLeftMargin", "5");
+             SetFieldText(w, "EditRightMargin", "5");
+         },
+         1,
+         1,
+         [](DrawingWindow &w, const std::string &) { EXPECT_EQ(w.usableWidth, -108.0); }},
+        {"paper below 10 points is raised to 10",
+         {{"LINE 0 0 0 0 1 0 0 0"}},
+         [](MyPDFGenerator &p) { DashedLine(p, 1, 0, 10, 0, 10); },
+         [](DrawingWindow &w) {
+             w.ControlByName<rb::PopupMenu>("PopupPaperSize")->SetListIndex(12);
+             SetFieldText(w, "EditCustomWidth", "0.1"); // 7 points
+             SetFieldText(w, "EditCustomHeight", "-3");
+             for (const char *margin :
+                  {"EditTopMargin", "EditBottomMargin", "EditLeftMargin", "EditRightMargin"})
+                 SetFieldText(w, margin, "");
+         },
+         1,
+         1,
+         [](DrawingWindow &w, const std::string &file) {
+             EXPECT_EQ(w.paperWidth, 10);
+             EXPECT_EQ(w.paperHeight, 10);
+             EXPECT_EQ(MediaBox(file), "[0 0 10 10]");
+             EXPECT_EQ(Subject(file), "Width: 10  Height: 10");
+         }},
+        {"landscape letter",
+         {{"LINE 0 0 0 0 1 0 0 0"}},
+         [](MyPDFGenerator &p) { DashedLine(p, 1, 54, 576, 54, 576); },
+         [](DrawingWindow &w) {
+             w.ControlByName<rb::PopupMenu>("PopupOrientation")->SetListIndex(1);
+         },
+         1,
+         1,
+         [](DrawingWindow &, const std::string &file) {
+             EXPECT_EQ(MediaBox(file), "[0 0 792 612]");
+             EXPECT_EQ(Subject(file), "Width: 792  Height: 612");
+         }},
+        {"positions in cm",
+         {{"LINE 1 1 2 1 1 0 0 0"}},
+         // 28.346457 points per cm, margins of 1 cm.
+         [](MyPDFGenerator &p) { DashedLine(p, 1, 56.692914, 735.307086, 85.039371, 735.307086); },
+         [](DrawingWindow &w) {
+             w.ControlByName<rb::PopupMenu>("PopupUnits")->SetListIndex(1);
+             for (const char *margin :
+                  {"EditTopMargin", "EditBottomMargin", "EditLeftMargin", "EditRightMargin"})
+                 SetFieldText(w, margin, "1");
+         }},
+        {"huge numbers are bounded by the largest PDF integer",
+         {{"LINE 1e999 -1e999 1 1 1e999 1e999 0 0"}, {"CIRCLE -1e999 1 1e300 -1e999 0 0 0"}},
+         [](MyPDFGenerator &p) {
+             const double largest = 2147483647;
+             p.SetLineWidth(largest);
+             p.SetDash(3, 3, 0);
+             p.SetRGBColor(largest, 0, 0);
+             p.MoveTo(558, largest);
+             p.LineTo(126, 684);
+             p.Stroke();
+             p.SetDash(0, 0, 0);
+             p.SetLineWidth(-largest);
+             p.SetRGBColor(0, 0, 0);
+             p.DrawCircle(-largest, 684, largest);
+         }},
+    };
+    return cases;
+}
+
+TEST_F(WindowTest, EveryElementRowGetsItsDrawingCalls) {
+    for (const DrawCase &c : Cases()) {
+        SCOPED_TRACE(c.name);
+        rb::Ref<DrawingWindow> w = NewDrawingWindow();
+        if (c.setUp)
+            c.setUp(*w);
+        for (const Row &row : c.rows)
+            AddElement(*w, row.record, row.text);
+        w->PushButtonGenerate_Action();
+
+        auto expected = rb::New<MyPDFGenerator>();
+        expected->Constructor();
+        expected->CreateNew();
+        // The page set-up: the scale, DoPage's black and DoGraph's black.
+        expected->Scale(c.scaleX, c.scaleY);
+        expected->SetRGBColor(0, 0, 0);
+        expected->SetRGBColor(0, 0, 0);
+        c.calls(*expected);
+
+        const std::string file = folder / "untitled.pdf";
+        bool ok = false;
+        const std::string content = PageContent(file, &ok);
+        ASSERT_TRUE(ok) << "no complete content stream in " << file;
+        EXPECT_EQ(content, expected->stream) << "got:\n"
+                                             << content << "\nexpected:\n"
+                                             << expected->stream;
+        if (c.check)
+            c.check(*w, file);
+        std::string qpdf;
+        EXPECT_EQ(QpdfCheck(file, &qpdf), 0) << qpdf;
+        w->Close();
+    }
+}
+
+// Generation reads the list and the set-up and changes neither.
+TEST_F(WindowTest, GenerationLeavesTheListAndTheDocumentAlone) {
+    rb::Ref<DrawingWindow> w = NewDrawingWindow();
+    AddElement(*w, "LINE 1 1 3 1 1 0 0 0");
+    AddElement(*w, "TEXT 1 1 12 1 0 0 0 0", "Hi");
+    w->PushButtonGenerate_Action();
+    auto list = w->ControlByName<rb::Listbox>("ListBox1");
+    ASSERT_EQ(list->ListCount(), 2);
+    EXPECT_EQ(list->Cell(0, 0), "LINE 1 1 3 1 1 0 0 0");
+    EXPECT_EQ(list->Cell(1, 3), "Hi");
+    EXPECT_FALSE(w->dirty);
+    EXPECT_FALSE(w->thisFile);
+
+    // Real PDF software reads and renders the page.
+    std::string output;
+    EXPECT_EQ(RunCommand("pdftoppm -r 10 -png untitled.pdf page", &output), 0) << output;
+    EXPECT_EQ(output.find("Error"), std::string::npos) << output;
+    EXPECT_NE(TempFolder::Get(folder / "page-1.png"), "");
+}
+
+} // namespace

@@ -1,0 +1,162 @@
+// Whatever the fields and records hold, a generation ends and writes a PDF that qpdf accepts:
+// random set-ups and element rows with missing, non-numeric, huge and negative fields, and a
+// REPEATLINE asking for two billion lines.
+#include "window-test.h"
+
+#include <random>
+#include <vector>
+
+namespace {
+
+// Texts a user may type or a damaged settings file may hold, numbers and not.
+const char *const kOddTexts[] = {
+    "",   "abc", "1e999", "-1e999", "1e308", "-1e308",      "2e-320", "-5",
+    "0",  "3.5", "1,5",   "  7",    "nan",   "inf",         "0x10",   "2147483648",
+    "-0", ".5",  "5.",    "1e",     "--3",   "99999999999", "12abc",  "1 2",
+};
+
+class Randomizer {
+  public:
+    explicit Randomizer(std::uint32_t seed) : engine_(seed) {}
+
+    int Below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(engine_); }
+
+    // A field: mostly a plain number of a sheet's size, often something odd.
+    std::string Field() {
+        switch (Below(4)) {
+        case 0:
+            return kOddTexts[Below(static_cast<int>(std::size(kOddTexts)))];
+        case 1:
+            return std::to_string(Below(2000) - 1000);
+        default:
+            return std::to_string(Below(1200) / 100.0 - 1.0);
+        }
+    }
+    // A colour fraction, sometimes out of range.
+    std::string Colour() { return Below(5) == 0 ? Field() : std::to_string(Below(256) / 255.0); }
+    // A repeat count that keeps the page small (a huge one is the next test's).
+    std::string Count() {
+        const int pick = Below(3);
+        if (pick == 0)
+            return std::to_string(Below(40) - 5);
+        if (pick == 1) {
+            static const char *const odd[] = {"", "abc", "-1e999", "nan", "2e-320", "1,5"};
+            return odd[Below(static_cast<int>(std::size(odd)))];
+        }
+        return std::to_string(Below(4));
+    }
+
+    // A record of a random kind with `fields` fields after the keyword; some are cut short.
+    std::string Record() {
+        static const char *const kinds[] = {"LINE",       "CIRCLE", "RECTANGLE", "TEXT",
+                                            "REPEATLINE", " ",      "LINEX",     "text"};
+        const std::string kind = kinds[Below(static_cast<int>(std::size(kinds)))];
+        std::vector<std::string> fields;
+        if (kind == "REPEATLINE") {
+            for (int i = 0; i < 8; ++i)
+                fields.push_back(Field());
+            fields.push_back(Count());
+            fields.push_back(Field());
+        } else {
+            const int n = kind == "CIRCLE" ? 4 : 5;
+            for (int i = 0; i < n; ++i)
+                fields.push_back(Field());
+        }
+        for (int i = 0; i < 3; ++i)
+            fields.push_back(Colour());
+        if (Below(6) == 0)
+            fields.resize(static_cast<std::size_t>(Below(static_cast<int>(fields.size()))));
+        std::string record = kind;
+        for (const std::string &f : fields)
+            record += " " + f;
+        return record;
+    }
+
+    // The string of a TEXT row: text with the PDF's delimiters and non-ASCII letters.
+    std::string Text() {
+        static const char *const texts[] = {
+            "", "Grid", "(a) \\ b)", "été ½ €", "\r\n\t", "x (y", "\xff\xfe broken UTF-8"};
+        return texts[Below(static_cast<int>(std::size(texts)))];
+    }
+
+  private:
+    std::mt19937 engine_;
+};
+
+void RandomSetUp(DrawingWindow &w, Randomizer &r) {
+    w.ControlByName<rb::PopupMenu>("PopupUnits")->SetListIndex(r.Below(2));
+    w.ControlByName<rb::PopupMenu>("PopupPaperSize")->SetListIndex(r.Below(13));
+    w.ControlByName<rb::PopupMenu>("PopupOrientation")->SetListIndex(r.Below(2));
+    for (const char *field : {"EditTopMargin", "EditBottomMargin", "EditLeftMargin",
+                              "EditRightMargin", "EditXScale", "EditYScale"}) {
+        if (r.Below(3) == 0)
+            SetFieldText(w, field, r.Field());
+    }
+    // A custom size of a sane page mostly; huge ones make pages no viewer would render, but
+    // the file must still be valid.
+    if (r.Below(2) == 0) {
+        SetFieldText(w, "EditCustomWidth", r.Field());
+        SetFieldText(w, "EditCustomHeight", r.Field());
+    }
+    // Switching the unit converts whatever the margin fields hold.
+    if (r.Below(4) == 0)
+        w.ControlByName<rb::PopupMenu>("PopupUnits")
+            ->SetListIndex(1 - w.ControlByName<rb::PopupMenu>("PopupUnits")->ListIndex());
+}
+
+TEST_F(WindowTest, RandomSetUpsAndRecordsAlwaysWriteValidFiles) {
+    constexpr int kPages = 300;
+    constexpr int kPagesPerWindow = 25;
+    Randomizer r(20240607);
+    rb::Ref<DrawingWindow> w;
+    for (int page = 0; page < kPages; ++page) {
+        if (page % kPagesPerWindow == 0) {
+            if (w)
+                w->Close();
+            w = NewDrawingWindow();
+            w->ControlByName<rb::CheckBox>("CheckBoxViewGraph")->SetValue(false);
+        }
+        RandomSetUp(*w, r);
+        auto list = w->ControlByName<rb::Listbox>("ListBox1");
+        list->DeleteAllRows();
+        const int rows = r.Below(12);
+        for (int i = 0; i < rows; ++i)
+            AddElement(*w, r.Record(), r.Text());
+        w->outputFile = rb::GetFolderItem("page-" + std::to_string(page) + ".pdf");
+        w->PushButtonGenerate_Action();
+    }
+
+    // One qpdf run per file, in one shell: the names of the files it does not accept cleanly.
+    std::string failed;
+    RunCommand("for f in page-*.pdf; do qpdf --check \"$f\" >/dev/null 2>&1 || echo \"$f\"; done",
+               &failed);
+    EXPECT_EQ(failed, "") << "qpdf --check fails on these pages";
+    std::string count;
+    RunCommand("ls page-*.pdf | wc -l", &count);
+    EXPECT_EQ(count, std::to_string(kPages) + "\n") << "pages not written";
+    if (!failed.empty()) {
+        std::string first = failed.substr(0, failed.find('\n')), output;
+        QpdfCheck(folder / first, &output);
+        ADD_FAILURE() << first << ":\n" << output;
+    }
+}
+
+TEST_F(WindowTest, TwoBillionRepeatedLinesStopAtThePageContentLimit) {
+    auto w = NewDrawingWindow();
+    AddElement(*w, "REPEATLINE 0 0 7 0 0 0.0001 0 0.0001 2000000000 1 0 0 0");
+    AddElement(*w, "LINE 1 1 3 1 1 0 0 0"); // after the limit: not drawn
+    w->PushButtonGenerate_Action();
+
+    bool ok = false;
+    const std::string content = PageContent(folder / "untitled.pdf", &ok);
+    ASSERT_TRUE(ok) << "no complete content stream";
+    EXPECT_GE(content.size(), DrawingWindow::kPageContentLimit);
+    EXPECT_LT(content.size(), DrawingWindow::kPageContentLimit + 200) << "lines past the limit";
+    EXPECT_EQ(content.find("[3 3] 0 d"), std::string::npos) << "a row after the limit was drawn";
+    // Every line is whole: the page ends with a stroke.
+    EXPECT_EQ(content.substr(content.size() - 2), "S\r");
+    std::string qpdf;
+    EXPECT_EQ(QpdfCheck(folder / "untitled.pdf", &qpdf), 0) << qpdf;
+}
+
+} // namespace

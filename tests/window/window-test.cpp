@@ -1,0 +1,102 @@
+// window-test.cpp -- the drawing window tests' shared fixture and readers.
+#include "window-test.h"
+
+#include "program-shell.h"
+
+#include "rb/testdriver.h"
+
+#include <zlib.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <sys/wait.h>
+
+void WindowTest::SetUp() {
+    StartProgramShell();
+    rb::testdriver::Reset();
+    ASSERT_FALSE(folder.Path().empty()) << "no temporary folder";
+    oldFolder_ = std::filesystem::current_path().string();
+    std::filesystem::current_path(folder.Path());
+}
+
+void WindowTest::TearDown() {
+    for (const std::string &problem : rb::testdriver::Problems())
+        ADD_FAILURE() << problem;
+    rb::testdriver::Reset();
+    if (!oldFolder_.empty())
+        std::filesystem::current_path(oldFolder_);
+}
+
+rb::Ref<DrawingWindow> WindowTest::NewDrawingWindow() { return rb::NewWindow<DrawingWindow>(); }
+
+std::string FieldText(DrawingWindow &w, const std::string &name) {
+    rb::Ref<rb::Control> control = w.FindControl(name);
+    if (auto field = rb::RefCast<rb::EditField>(control))
+        return field->Text();
+    if (auto label = rb::RefCast<rb::StaticText>(control))
+        return label->Text();
+    ADD_FAILURE() << "no field or label named " << name;
+    return "";
+}
+
+void SetFieldText(DrawingWindow &w, const std::string &name, const std::string &text) {
+    w.ControlByName<rb::EditField>(name)->SetText(text);
+}
+
+void AddElement(DrawingWindow &w, const std::string &record, const std::string &text) {
+    rb::Ref<rb::Listbox> list = w.ControlByName<rb::Listbox>("ListBox1");
+    list->AddRow(record);
+    list->SetCell(list->LastIndex(), 3, text);
+}
+
+std::string PageContent(const std::string &pdfPath, bool *ok) {
+    *ok = false;
+    const std::string file = TempFolder::Get(pdfPath);
+    const std::size_t start = file.find("stream\r\n");
+    if (start == std::string::npos)
+        return "";
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK)
+        return "";
+    std::string content;
+    std::array<unsigned char, 65536> buffer{};
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(file.data() + start + 8));
+    z.avail_in = static_cast<uInt>(file.size() - start - 8);
+    int r = Z_OK;
+    while (r == Z_OK) {
+        z.next_out = buffer.data();
+        z.avail_out = static_cast<uInt>(buffer.size());
+        r = inflate(&z, Z_NO_FLUSH);
+        content.append(reinterpret_cast<const char *>(buffer.data()), buffer.size() - z.avail_out);
+    }
+    inflateEnd(&z);
+    *ok = r == Z_STREAM_END;
+    return content;
+}
+
+namespace {
+
+std::string RestOfLine(const std::string &file, const std::string &key) {
+    const std::size_t at = file.find(key);
+    if (at == std::string::npos)
+        return "";
+    const std::size_t from = at + key.size();
+    return file.substr(from, file.find('\r', from) - from);
+}
+
+} // namespace
+
+std::string MediaBox(const std::string &pdfPath) {
+    return RestOfLine(TempFolder::Get(pdfPath), "/MediaBox");
+}
+
+std::string Subject(const std::string &pdfPath) {
+    const std::string line = RestOfLine(TempFolder::Get(pdfPath), "/Subject (");
+    return line.empty() ? line : line.substr(0, line.size() - 1);
+}
+
+
+int QpdfCheck(const std::string &pdfPath, std::string *output) {
+    return RunCommand("qpdf --check '" + pdfPath + "'", output);
+}

@@ -1,0 +1,231 @@
+// DrawingWindow-generate.cpp -- page generation: the Generate button's road, the choice of the
+// output file, the writer's fixed order of calls for one page, and the drawing of every
+// element row.
+//
+// Element records are read field by field with NthField and Val and never validated: a
+// missing field is 0, text that is no number is whatever Val makes of it. Only the right and
+// bottom edges of the usable area bound a position; smaller values, negative ones included,
+// are drawn where they fall.
+#include "DrawingWindow.h"
+
+#include "App.h"
+
+#include "rb/dialogs.h"
+#include "rb/system.h"
+#include "rb/text.h"
+
+#include <cstdint>
+#include <string>
+
+namespace {
+
+// The smallest page side the writer is given, in points.
+constexpr std::int32_t kMinimumPaperSide = 10;
+
+// Field k of a record as a number.
+double Field(const std::string &record, std::int32_t k) {
+    return rb::Val(rb::NthField(record, " ", k));
+}
+
+// A position beyond the bound is drawn on it.
+double Clamp(double value, double bound) { return value > bound ? bound : value; }
+
+// The largest magnitude a number on the page gets: the largest PDF integer. Typed numbers
+// such as 1e999 reach the writer as infinities or as integers of up to 309 digits, which PDF
+// readers refuse ("overflow converting to 64-bit integer"); nothing on a sheet comes near.
+constexpr double kLargestPageNumber = 2147483647.0;
+double Bounded(double value) {
+    if (value > kLargestPageNumber)
+        return kLargestPageNumber;
+    if (value < -kLargestPageNumber)
+        return -kLargestPageNumber;
+    return value;
+}
+
+// Field k of a record handed to the writer as it stands: a line width, a text size.
+double Amount(const std::string &record, std::int32_t k) { return Bounded(Field(record, k)); }
+
+// The colour of fields k, k + 1 and k + 2, fractions from 0 to 1 passed on unchanged.
+void SetColour(MyPDFGenerator &pdf, const std::string &record, std::int32_t k) {
+    pdf.SetRGBColor(Amount(record, k), Amount(record, k + 1), Amount(record, k + 2));
+}
+
+} // namespace
+
+void DrawingWindow::PushButtonGenerate_Action() {
+    // Shift+Generate forgets the output file, so that the save dialog asks for a new one.
+    if (rb::Keyboard::ShiftKey()) {
+        outputFile = nullptr;
+        pdf->theFile = nullptr;
+        ControlByName<rb::StaticText>("StaticFileName")->SetText("");
+    }
+    ReadGUIValues();
+    DoFilename();
+    if (ControlByName<rb::CheckBox>("CheckBoxViewGraph")->Value() && pdf->theFile)
+        pdf->theFile->Launch();
+}
+
+void DrawingWindow::DoFilename() {
+    if (!outputFile)
+        outputFile = rb::GetSaveFolderItem("", "Untitled.pdf");
+    if (!outputFile)
+        return;
+    ControlByName<rb::StaticText>("StaticFileName")->SetText(outputFile->Name());
+    pdf->theFile = outputFile;
+    DoPage();
+}
+
+void DrawingWindow::DoPage() {
+    // The raised sizes stay until the next ReadGUIValues.
+    if (paperHeight < kMinimumPaperSide)
+        paperHeight = kMinimumPaperSide;
+    if (paperWidth < kMinimumPaperSide)
+        paperWidth = kMinimumPaperSide;
+
+    if (pdf->CreateNew() < 0)
+        return;
+    pdf->SetParameter("compatibility", "1.4");
+    pdf->SetInfo("Creator", "Vellumet");
+    pdf->SetInfo("Author", "Quillmark");
+    pdf->SetInfo("Title", "Vellumet");
+    pdf->SetInfo("Subject", "Width: " + App()->mystring(static_cast<double>(paperWidth)) +
+                                "  Height: " + App()->mystring(static_cast<double>(paperHeight)));
+    pdf->BeginPage(paperWidth, paperHeight);
+    pdf->InitGraphics();
+    // The scale transforms the whole page, margins included, about its lower-left corner.
+    const double scaleX = rb::Val(ControlByName<rb::EditField>("EditXScale")->Text()) / 100.0;
+    const double scaleY = rb::Val(ControlByName<rb::EditField>("EditYScale")->Text()) / 100.0;
+    pdf->Scale(Bounded(scaleX), Bounded(scaleY));
+    pdf->SetRGBColor(0, 0, 0);
+    DoGraph();
+    pdf->EndPage();
+    pdf->CloseFile();
+    pdf->Delete();
+}
+
+void DrawingWindow::DoGraph() {
+    fonthandle = 2;
+    pdf->SetFont(fonthandle, 10.0);
+    usableWidth = static_cast<double>(paperWidth) - leftMargin - rightMargin;
+    usableHeight = static_cast<double>(paperHeight) - topMargin - bottomMargin;
+    pdf->SetRGBColor(0, 0, 0);
+
+    // The row count is read again before every row. The keyword is compared as it stands (the
+    // editors write it in upper case); a record whose keyword is none of the five (the
+    // one-space placeholder of an open editor, a misspelt kind) draws nothing.
+    for (std::int32_t row = 0; row < ControlByName<rb::Listbox>("ListBox1")->ListCount(); ++row) {
+        if (PageIsFull())
+            break;
+        const std::string record = ControlByName<rb::Listbox>("ListBox1")->Cell(row, 0);
+        const std::string kind = rb::NthField(record, " ", 1);
+        if (kind == "LINE")
+            DrawLine(record);
+        if (kind == "REPEATLINE")
+            DrawRepeatLine(record);
+        if (kind == "CIRCLE")
+            DrawCircle(record);
+        if (kind == "RECTANGLE")
+            DrawRectangle(record);
+        if (kind == "TEXT")
+            DrawText(record, ControlByName<rb::Listbox>("ListBox1")->Cell(row, 3));
+        rb::RuntimeBackgroundTask();
+    }
+}
+
+void DrawingWindow::DrawLine(const std::string &record) {
+    const double startX = Clamp(Field(record, 2) * unitPixels, usableWidth);
+    const double startY = Clamp(Field(record, 3) * unitPixels, usableHeight);
+    const double endX = Clamp(Field(record, 4) * unitPixels, usableWidth);
+    const double endY = Clamp(Field(record, 5) * unitPixels, usableHeight);
+    pdf->SetLineWidth(Amount(record, 6));
+    // A LINE is always dashed, 3 on and 3 off in page units; the next element starts solid.
+    pdf->SetDash(3, 3, 0);
+    SetColour(*pdf, record, 7);
+    pdf->MoveTo(PageX(startX), PageY(startY));
+    pdf->LineTo(PageX(endX), PageY(endY));
+    pdf->Stroke();
+    pdf->SetDash(0, 0, 0);
+}
+
+void DrawingWindow::DrawRepeatLine(const std::string &record) {
+    double startX = Field(record, 2) * unitPixels;
+    double startY = Field(record, 3) * unitPixels;
+    double endX = Field(record, 4) * unitPixels;
+    double endY = Field(record, 5) * unitPixels;
+    const double startStepX = Field(record, 6) * unitPixels;
+    const double startStepY = Field(record, 7) * unitPixels;
+    const double endStepX = Field(record, 8) * unitPixels;
+    const double endStepY = Field(record, 9) * unitPixels;
+    const std::int32_t number = rb::ToInt32(Field(record, 10));
+    const double weight = Amount(record, 11);
+    const double red = Amount(record, 12);
+    const double green = Amount(record, 13);
+    const double blue = Amount(record, 14);
+
+    // A 64-bit count, so that the largest int32 number ends the loop.
+    for (std::int64_t k = 1; k <= number; ++k) {
+        if (PageIsFull())
+            break;
+        // The running points are clamped in place: the next step starts from the bound.
+        startX = Clamp(startX, usableWidth);
+        endX = Clamp(endX, usableWidth);
+        startY = Clamp(startY, usableHeight);
+        endY = Clamp(endY, usableHeight);
+        pdf->SetLineWidth(weight);
+        pdf->SetRGBColor(red, green, blue);
+        pdf->MoveTo(PageX(startX), PageY(startY));
+        pdf->LineTo(PageX(endX), PageY(endY));
+        pdf->Stroke();
+        startX += startStepX;
+        startY += startStepY;
+        endX += endStepX;
+        endY += endStepY;
+        rb::RuntimeBackgroundTask();
+    }
+}
+
+void DrawingWindow::DrawCircle(const std::string &record) {
+    const double centreX = Clamp(Field(record, 2) * unitPixels, usableWidth);
+    const double centreY = Clamp(Field(record, 3) * unitPixels, usableHeight);
+    const double radius = Bounded(Field(record, 4) * unitPixels);
+    pdf->SetLineWidth(Amount(record, 5));
+    SetColour(*pdf, record, 6);
+    pdf->DrawCircle(PageX(centreX), PageY(centreY), radius);
+}
+
+void DrawingWindow::DrawRectangle(const std::string &record) {
+    // The record gives the centre; nothing of a rectangle is clamped.
+    const double width = Field(record, 4) * unitPixels;
+    const double height = Field(record, 5) * unitPixels;
+    const double left = Field(record, 2) * unitPixels - width / 2.0;
+    const double top = Field(record, 3) * unitPixels - height / 2.0;
+    const double right = left + width;
+    const double bottom = top + height;
+    pdf->SetLineWidth(Amount(record, 6));
+    SetColour(*pdf, record, 7);
+    // The outline ends on its first point, without a close-path operator.
+    pdf->MoveTo(PageX(left), PageY(top));
+    pdf->LineTo(PageX(right), PageY(top));
+    pdf->LineTo(PageX(right), PageY(bottom));
+    pdf->LineTo(PageX(left), PageY(bottom));
+    pdf->LineTo(PageX(left), PageY(top));
+    pdf->Stroke();
+}
+
+void DrawingWindow::DrawText(const std::string &record, const std::string &text) {
+    // The rotation (field 6) is carried in the record and plays no part: text is horizontal.
+    const double x = Clamp(Field(record, 2) * unitPixels, usableWidth);
+    const double y = Clamp(Field(record, 3) * unitPixels, usableHeight);
+    SetColour(*pdf, record, 7);
+    pdf->SetFont(rb::ToInt32(Field(record, 5)), Amount(record, 4));
+    pdf->SetTextPos(PageX(x), PageY(y));
+    pdf->Show(text);
+}
+
+double DrawingWindow::PageX(double x) const { return Bounded(leftMargin + x); }
+
+double DrawingWindow::PageY(double y) const {
+    return Bounded(static_cast<double>(paperHeight) - topMargin - y);
+}
+
+bool DrawingWindow::PageIsFull() const { return pdf->stream.size() >= kPageContentLimit; }
