@@ -421,28 +421,27 @@ static QAction *OpenMenuFor(Window &window, const std::string &item, QMenu *&men
     return action;
 }
 
-bool MenuItemEnabled(Window &window, const std::string &item) {
+// Opens the menu that holds the item, reads whether it can be chosen, closes the menu, and
+// chooses the item when asked to and it is enabled.
+static bool VisitMenuItem(Window &window, const std::string &item, bool choose) {
     QMenu *menu = nullptr;
     QAction *action = OpenMenuFor(window, item, menu);
     if (!action)
         return false;
     const bool enabled = action->isEnabled();
     menu->hide();
+    if (choose && enabled)
+        action->trigger();
     ProcessEvents();
     return enabled;
 }
 
+bool MenuItemEnabled(Window &window, const std::string &item) {
+    return VisitMenuItem(window, item, false);
+}
+
 bool ChooseMenuItem(Window &window, const std::string &item) {
-    QMenu *menu = nullptr;
-    QAction *action = OpenMenuFor(window, item, menu);
-    if (!action)
-        return false;
-    const bool enabled = action->isEnabled();
-    menu->hide();
-    if (enabled)
-        action->trigger();
-    ProcessEvents();
-    return enabled;
+    return VisitMenuItem(window, item, true);
 }
 
 Color PixelColor(Window &window, std::int32_t x, std::int32_t y) {
