@@ -17,14 +17,37 @@ class App *App() {
     return static_cast<class App *>(rb::RuntimeAppObject().get());
 }
 
-void App::OpenDocument(rb::Ref<rb::FolderItem> item) { (void)item; }
+void App::OpenDocument(rb::Ref<rb::FolderItem> item) {
+    if (!item)
+        return;
+    // The window lives on in the framework's keeping until the user closes it.
+    rb::Ref<DrawingWindow> w = rb::NewWindow<DrawingWindow>();
+    w->thisFile = item;
+    const bool whole = w->LoadSettings(item);
+    w->PopulateListBox();
+    // A file that is there but could not be read whole as a settings file (another kind of
+    // file, a damaged or unreadable one) must never be written over unasked, as closing a
+    // modified window would: the window forgets it, so that saving asks for a file. A file
+    // that is not there is the window's to create.
+    if (!whole && item->Exists()) {
+        w->thisFile = nullptr;
+        rb::MsgBox("The file " + item->Name() +
+                   " is damaged or is not a Vellumet settings file. Whatever could be read from "
+                   "it has been loaded; saving will ask for a file, so that " +
+                   item->Name() + " is not written over.");
+    }
+}
 
 void App::NewDocument() {
     // The framework keeps every open window; the window lives until the user closes it.
     rb::NewWindow<DrawingWindow>();
 }
 
-bool App::_FileOpen_Action() { return false; }
+bool App::_FileOpen_Action() {
+    if (rb::Ref<rb::FolderItem> f = rb::GetOpenFolderItem("Setf"))
+        OpenDocument(f);
+    return false;
+}
 
 bool App::_AppleAboutVellumet_Action() {
     auto dialog = rb::New<rb::MessageDialog>();

@@ -10,9 +10,10 @@
 DrawingWindow::DrawingWindow() {
     _InstallInstanceEventHandler("Layout", &DrawingWindow::Layout);
     _InstallInstanceEventHandler("CreateControls", &DrawingWindow::CreateControls);
+    _InstallInstanceEventHandler("AddMenuHandlers", &DrawingWindow::AddMenuHandlers);
     _InstallInstanceEventHandler("Open", &DrawingWindow::Open);
-    // AddMenuHandlers, Close and EnableMenuItems are bound here with the settings file, the
-    // Save commands and the element list's Cut.
+    _InstallInstanceEventHandler("Close", &DrawingWindow::Close);
+    _InstallInstanceEventHandler("EnableMenuItems", &DrawingWindow::EnableMenuItems);
 }
 
 DrawingWindow::~DrawingWindow() {
@@ -38,9 +39,17 @@ void DrawingWindow::_CreateControls0() {
     _InstallInstanceEventHandler("PopupUnits", "Change", &DrawingWindow::PopupUnits_Change);
     _InstallInstanceEventHandler("PushButtonGenerate", "Action",
                                  &DrawingWindow::PushButtonGenerate_Action);
-    // The element list's events (ListBox1: Open, CellBackgroundPaint, CellTextPaint,
-    // DoubleClick, in this order) and the Action events of BevelButton1 to BevelButton5 are
-    // bound here with the element list.
+    _InstallInstanceEventHandler("ListBox1", "Open", &DrawingWindow::ListBox1_Open);
+    _InstallInstanceEventHandler("ListBox1", "CellBackgroundPaint",
+                                 &DrawingWindow::ListBox1_CellBackgroundPaint);
+    _InstallInstanceEventHandler("ListBox1", "CellTextPaint",
+                                 &DrawingWindow::ListBox1_CellTextPaint);
+    _InstallInstanceEventHandler("ListBox1", "DoubleClick", &DrawingWindow::ListBox1_DoubleClick);
+    _InstallInstanceEventHandler("BevelButton1", "Action", &DrawingWindow::BevelButton1_Action);
+    _InstallInstanceEventHandler("BevelButton2", "Action", &DrawingWindow::BevelButton2_Action);
+    _InstallInstanceEventHandler("BevelButton3", "Action", &DrawingWindow::BevelButton3_Action);
+    _InstallInstanceEventHandler("BevelButton4", "Action", &DrawingWindow::BevelButton4_Action);
+    _InstallInstanceEventHandler("BevelButton5", "Action", &DrawingWindow::BevelButton5_Action);
 }
 
 void DrawingWindow::Open() {

@@ -47,6 +47,27 @@ class DrawingWindow : public rb::Window {
     // unitPixels, the four margins in points and the paper size, orientation applied.
     void ReadGUIValues();
 
+    // The element list (ListBox1: column 0 the element record, 1 the colour text shown as a
+    // swatch, 2 the description, 3 a TEXT's string). Each button appends a placeholder row
+    // and opens its kind's editor on it; a double-click opens the editor of the selected
+    // row's kind. Opening an editor sets dirty; Cut removes the selected row and leaves dirty.
+    void ListBox1_Open(rb::Listbox &me);
+    bool ListBox1_CellBackgroundPaint(rb::Listbox &me, rb::Graphics &g, std::int32_t row,
+                                      std::int32_t column);
+    bool ListBox1_CellTextPaint(rb::Listbox &me, rb::Graphics &g, std::int32_t row,
+                                std::int32_t column, std::int32_t x, std::int32_t y);
+    void ListBox1_DoubleClick(rb::Listbox &me);
+    void BevelButton1_Action(); // Line
+    void BevelButton2_Action(); // Circle
+    void BevelButton3_Action(); // Rectangle
+    void BevelButton4_Action(); // Text
+    void BevelButton5_Action(); // Repeating Line
+    // Enables Cut while a row is selected.
+    void EnableMenuItems();
+    bool _EditCut_Action();
+    // Rebuilds the colour text and description of every row of a known kind from its record.
+    void PopulateListBox();
+
     // Page generation: the Generate button's road. Shift+Generate forgets the output file
     // first; a ticked "Auto View Graph" opens the written file afterwards.
     void PushButtonGenerate_Action();
@@ -56,6 +77,30 @@ class DrawingWindow : public rb::Window {
     void DoPage();
     // Turns every element row of ListBox1 into drawing calls.
     void DoGraph();
+
+    // The settings file: the set-up controls (custom size and scales excepted), the output
+    // file as an alias record, and columns 0 and 3 of the element rows.
+    // SaveSettings writes through a new file that replaces f only once it is complete, and
+    // clears dirty only then. A text longer than a stored string holds (255 bytes) is refused
+    // before anything is written. Every failure but a nil f tells the user; false then.
+    bool SaveSettings(rb::Ref<rb::FolderItem> f);
+    // Reads f into the window; nil, a missing file or one that cannot be opened changes
+    // nothing. The file is untrusted: an item the file does not hold whole, and a popup index
+    // outside its items, leave their control as it was, and no loop runs past what the file
+    // holds. True only when f was read whole as a settings file. Leaves dirty and thisFile.
+    bool LoadSettings(rb::Ref<rb::FolderItem> f);
+    // The output file's alias record, with its byte length in front; 0 for no record.
+    void WriteAlias(rb::Ref<rb::FolderItem> f, rb::BinaryStream &b);
+    // The file that the next alias record in b finds, or nil.
+    rb::Ref<rb::FolderItem> ReadAlias(rb::BinaryStream &b);
+
+    // Saving and closing: Save writes to thisFile (asking for one while there is none), Save As
+    // always asks; both return false. Close saves a modified document without asking, to its
+    // file or, when it has none, to one chosen in a save dialog (cancelling drops the changes).
+    void AddMenuHandlers(rb::Window &w);
+    bool _FileSave_Action();
+    bool _FileSaveAs_Action();
+    void Close();
 
     // The most content one page takes in. Once the page's content stream holds this many
     // bytes, no further row or repeated line is drawn: a REPEATLINE asking for two billion

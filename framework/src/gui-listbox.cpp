@@ -143,6 +143,9 @@ struct ListboxImpl : Control::Impl {
     std::string widths;
     bool heading = false;
     std::vector<std::vector<std::string>> rows;
+    // RowID of each row, in row order; the next row gets nextRowID.
+    std::vector<std::int64_t> rowIDs;
+    std::int64_t nextRowID = 1;
     std::int32_t listIndex = -1;
     std::int32_t lastIndex = -1;
     QPointer<ListView> view;
@@ -235,6 +238,7 @@ struct ListboxImpl : Control::Impl {
         if (items)
             items->BeginInsert(at);
         rows.push_back(std::move(row));
+        rowIDs.push_back(nextRowID++);
         if (items)
             items->EndInsert();
         lastIndex = at;
@@ -417,6 +421,7 @@ void Listbox::RemoveRow(std::int32_t row) {
     if (l.items)
         l.items->BeginRemove(row);
     l.rows.erase(l.rows.begin() + row);
+    l.rowIDs.erase(l.rowIDs.begin() + row);
     if (l.items)
         l.items->EndRemove();
     l.syncing = false;
@@ -445,6 +450,7 @@ void Listbox::DeleteAllRows() {
     if (l.items)
         l.items->BeginReset();
     l.rows.clear();
+    l.rowIDs.clear();
     if (l.items)
         l.items->EndReset();
     l.syncing = false;
@@ -458,6 +464,19 @@ void Listbox::DeleteAllRows() {
 std::int32_t Listbox::ListCount() const { return List(impl()).Count(); }
 std::int32_t Listbox::LastIndex() const { return List(impl()).lastIndex; }
 std::int32_t Listbox::ListIndex() const { return List(impl()).listIndex; }
+
+std::int64_t Listbox::RowID(std::int32_t row) const {
+    const ListboxImpl &l = List(impl());
+    return l.RowInRange(row) ? l.rowIDs[static_cast<std::size_t>(row)] : 0;
+}
+
+std::int32_t Listbox::RowWithID(std::int64_t id) const {
+    const ListboxImpl &l = List(impl());
+    const auto found = std::find(l.rowIDs.begin(), l.rowIDs.end(), id);
+    if (id == 0 || found == l.rowIDs.end())
+        return -1;
+    return static_cast<std::int32_t>(found - l.rowIDs.begin());
+}
 void Listbox::SetListIndex(std::int32_t row) { List(impl()).Select(row, true); }
 
 std::string Listbox::Cell(std::int32_t row, std::int32_t column) const {

@@ -308,7 +308,7 @@ TEST_F(WindowTest, EveryElementRowGetsItsDrawingCalls) {
             c.check(*w, file);
         std::string qpdf;
         EXPECT_EQ(QpdfCheck(file, &qpdf), 0) << qpdf;
-        w->Close();
+        w->Window::Close();
     }
 }
 

@@ -112,7 +112,7 @@ TEST_F(WindowTest, RandomSetUpsAndRecordsAlwaysWriteValidFiles) {
     for (int page = 0; page < kPages; ++page) {
         if (page % kPagesPerWindow == 0) {
             if (w)
-                w->Close();
+                w->Window::Close();
             w = NewDrawingWindow();
             w->ControlByName<rb::CheckBox>("CheckBoxViewGraph")->SetValue(false);
         }

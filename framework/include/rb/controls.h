@@ -249,6 +249,13 @@ class Listbox : public Control {
     // The index of the row the last AddRow appended; -1 when there is none (none added yet,
     // removed, or all rows deleted). It follows that row when earlier rows are removed.
     std::int32_t LastIndex() const;
+    // A number that names a row for as long as it is in the list, so that code holding on to a
+    // row finds it again after earlier rows were removed: given when the row is appended, kept
+    // when other rows are removed, never given to another row of this list. 0 for an index out
+    // of range.
+    std::int64_t RowID(std::int32_t row) const;
+    // The present index of the row that RowID named; -1 once that row has been removed.
+    std::int32_t RowWithID(std::int64_t id) const;
     // The selected row, -1 for none. Setting an index out of range selects none.
     std::int32_t ListIndex() const;
     void SetListIndex(std::int32_t row);

@@ -1,5 +1,5 @@
-// test-listbox.cpp -- the Listbox: cells, removing rows, selection and LastIndex, column
-// widths, the paint events and double-clicks.
+// test-listbox.cpp -- the Listbox: cells, removing rows, selection, LastIndex and RowID,
+// column widths, the paint events and double-clicks.
 #include "gui-fixture.h"
 
 using namespace rb;
@@ -61,6 +61,27 @@ TEST_F(GuiTest, ListboxCellsRoundTripAndRemovedRowsCloseUp) {
     list->DeleteAllRows();
     EXPECT_EQ(list->ListCount(), 0);
     EXPECT_EQ(list->LastIndex(), -1);
+}
+
+// A RowID names its row wherever earlier removals move it, and no other row ever gets it.
+TEST_F(GuiTest, ListboxRowIDsFollowTheirRows) {
+    auto w = NewWindow<TestWindow>();
+    auto list = w->ControlByName<Listbox>("ListBox1");
+    for (const char *name : {"a", "b", "c"})
+        list->AddRow(name);
+    const std::int64_t a = list->RowID(0), b = list->RowID(1), c = list->RowID(2);
+    EXPECT_TRUE(a != 0 && a != b && b != c && a != c);
+    EXPECT_EQ(list->RowID(3), 0);
+    list->RemoveRow(0);
+    EXPECT_EQ(list->RowWithID(a), -1);
+    EXPECT_EQ(list->RowWithID(b), 0);
+    EXPECT_EQ(list->RowWithID(c), 1);
+    list->AddRow("d");
+    EXPECT_TRUE(list->RowID(2) != a && list->RowID(2) != b && list->RowID(2) != c);
+    list->DeleteAllRows();
+    list->AddRow("e");
+    EXPECT_EQ(list->RowWithID(b), -1);
+    EXPECT_EQ(list->RowWithID(0), -1);
 }
 
 TEST_F(GuiTest, ListboxColumnWidthsFollowTheirEntries) {

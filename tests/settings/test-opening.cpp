@@ -1,0 +1,130 @@
+// Opening documents: the framework's OpenDocument and the Open command each give a new window
+// on the file; a file that is there but no settings file is never written over unasked.
+#include "settings-test.h"
+
+#include "App.h"
+
+#include "rb/testdriver.h"
+
+#include <filesystem>
+#include <functional>
+
+namespace {
+
+namespace td = rb::testdriver;
+
+// A saved document: A4, cm, a LINE and a TEXT row.
+std::string SaveDocument(const std::string &name) {
+    auto w = rb::NewWindow<DrawingWindow>();
+    SetPopup(*w, "PopupPaperSize", 7);
+    SetPopup(*w, "PopupUnits", 1);
+    AddElement(*w, "LINE 1 2 3 4 1 0 0 0");
+    AddElement(*w, "TEXT 1 1 12 1 0 0 0 0", "hello");
+    EXPECT_TRUE(w->SaveSettings(rb::GetFolderItem(name)));
+    const std::string state = SavedState(*w);
+    w->Window::Close();
+    return state;
+}
+
+TEST_F(WindowTest, OpeningAFileTwiceGivesTwoIndependentWindows) {
+    const std::string saved = SaveDocument("doc.setf");
+    App()->OpenDocument(rb::GetFolderItem("doc.setf"));
+    App()->OpenDocument(rb::GetFolderItem("doc.setf"));
+    std::vector<rb::Ref<DrawingWindow>> windows = DrawingWindows();
+    ASSERT_EQ(windows.size(), 2u);
+    for (const rb::Ref<DrawingWindow> &w : windows) {
+        EXPECT_EQ(SavedState(*w), saved);
+        EXPECT_EQ(w->thisFile->NativePath(), folder / "doc.setf");
+        EXPECT_FALSE(w->dirty);
+        // The rows' texts are rebuilt on opening.
+        EXPECT_EQ(w->ControlByName<rb::Listbox>("ListBox1")->Cell(1, 2), "Text 1 , 1 hello");
+    }
+    AddElement(*windows[0], "CIRCLE 1 1 1 1 0 0 0");
+    EXPECT_EQ(SavedState(*windows[1]), saved) << "the windows share their rows";
+}
+
+TEST_F(WindowTest, OpenDocumentWithoutAFileDoesNothing) {
+    App()->OpenDocument(nullptr);
+    EXPECT_EQ(rb::WindowCount(), 0);
+    EXPECT_TRUE(td::Dialogs().empty());
+}
+
+// Which files keep their window's settings file, and which are kept from being written over.
+struct OpenCase {
+    const char *name;
+    std::function<void(const TempFolder &)> make; // makes folder/"doc.setf"
+    bool keepsFile;                               // thisFile is the file; no message
+};
+
+const OpenCase kOpenCases[] = {
+    {"a settings file", [](const TempFolder &) { SaveDocument("doc.setf"); }, true},
+    {"a missing file: the window's to create", [](const TempFolder &) {}, true},
+    {"a file of another type",
+     [](const TempFolder &f) { TempFolder::Put(f / "doc.setf", "%PDF-1.4\r1 0 obj\r[/PDF]\r"); },
+     false},
+    {"an empty file", [](const TempFolder &f) { TempFolder::Put(f / "doc.setf", ""); }, false},
+    {"a truncated settings file",
+     [](const TempFolder &f) {
+         SaveDocument("doc.setf");
+         const std::string bytes = TempFolder::Get(f / "doc.setf");
+         TempFolder::Put(f / "doc.setf", bytes.substr(0, bytes.size() - 1));
+     },
+     false},
+    {"a folder", [](const TempFolder &f) { std::filesystem::create_directory(f / "doc.setf"); },
+     false},
+};
+
+TEST_F(WindowTest, OnlyFilesReadWholeStayTheWindowsSettingsFile) {
+    for (const OpenCase &c : kOpenCases) {
+        SCOPED_TRACE(c.name);
+        td::Reset();
+        std::filesystem::remove_all(folder / "doc.setf");
+        c.make(folder);
+        const bool isFile = std::filesystem::is_regular_file(folder / "doc.setf");
+        const std::string before = isFile ? TempFolder::Get(folder / "doc.setf") : "";
+        if (!c.keepsFile)
+            td::Script({td::MessageButton("OK")});
+        App()->OpenDocument(rb::GetFolderItem("doc.setf"));
+        ASSERT_EQ(DrawingWindows().size(), 1u);
+        rb::Ref<DrawingWindow> w = DrawingWindows()[0];
+        ASSERT_EQ(td::Dialogs().size(), c.keepsFile ? 0u : 1u);
+        if (!c.keepsFile) {
+            EXPECT_EQ(td::Dialogs()[0].text.rfind("The file doc.setf is damaged or is not a "
+                                                  "Vellumet settings file.",
+                                                  0),
+                      0u)
+                << td::Dialogs()[0].text;
+        }
+        EXPECT_EQ(w->thisFile ? w->thisFile->NativePath() : "none",
+                  c.keepsFile ? folder / "doc.setf" : "none");
+
+        // Closing the modified window asks for a file rather than overwrite this one.
+        w->dirty = true;
+        if (!c.keepsFile) {
+            td::Script({td::Cancel(td::DialogKind::Save)});
+            td::ClickCloseBox(*w);
+            if (isFile) {
+                EXPECT_EQ(TempFolder::Get(folder / "doc.setf"), before);
+            }
+        }
+        w->dirty = false;
+    }
+}
+
+TEST_F(WindowTest, OpenCommandAsksForASettingsFile) {
+    const std::string saved = SaveDocument("doc.setf");
+    td::Script({td::Cancel(td::DialogKind::Open), td::OpenDialog(folder / "doc.setf")});
+    EXPECT_FALSE(App()->_FileOpen_Action());
+    EXPECT_EQ(rb::WindowCount(), 0) << "a cancelled Open opens a window";
+    EXPECT_FALSE(App()->_FileOpen_Action());
+    ASSERT_EQ(td::Dialogs().size(), 2u);
+    for (const td::DialogRecord &dialog : td::Dialogs()) {
+        EXPECT_EQ(dialog.kind, td::DialogKind::Open);
+        EXPECT_EQ(dialog.text, "Setf");
+    }
+    ASSERT_EQ(DrawingWindows().size(), 1u);
+    EXPECT_EQ(SavedState(*DrawingWindows()[0]), saved);
+    EXPECT_EQ(DrawingWindows()[0]->thisFile->NativePath(), folder / "doc.setf");
+}
+
+} // namespace

@@ -1,0 +1,238 @@
+// Saving: Save and Save As through the window's menu bar, the saving on close, and saves that
+// fail, which keep the old file and say so.
+#include "settings-test.h"
+
+#include "rb/testdriver.h"
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+namespace {
+
+namespace td = rb::testdriver;
+
+const std::string kOldBytes = "the old file, which nothing may lose";
+
+// A window with a document that differs from a new one's, dirty as asked, its settings file
+// old.setf (holding kOldBytes) when asked.
+rb::Ref<DrawingWindow> DocumentWindow(const TempFolder &folder, bool withFile, bool dirty) {
+    auto w = rb::NewWindow<DrawingWindow>();
+    SetPopup(*w, "PopupPaperSize", 7);
+    AddElement(*w, "TEXT 1 1 12 1 0 0 0 0", "saved text");
+    w->dirty = dirty;
+    if (withFile) {
+        TempFolder::Put(folder / "old.setf", kOldBytes);
+        w->thisFile = rb::GetFolderItem("old.setf");
+    }
+    return w;
+}
+
+// What a file holds, as the rows and set-up loaded from it; "" for no file, the raw bytes for
+// the old file.
+std::string Document(const std::string &path) {
+    const std::string bytes = TempFolder::Get(path);
+    if (bytes.empty() || bytes == kOldBytes)
+        return bytes;
+    auto w = rb::NewWindow<DrawingWindow>();
+    if (!w->LoadSettings(rb::FolderItem::FromPath(path)))
+        return "not a settings file";
+    const std::string state = SavedState(*w);
+    w->Window::Close();
+    return state;
+}
+
+// Scripts the save dialog's answer, if any, with its file in the test folder.
+void ScriptSaveDialog(const std::optional<td::Answer> &answer, const TempFolder &folder) {
+    if (!answer)
+        return;
+    td::Answer inFolder = *answer;
+    if (!inFolder.cancel)
+        inFolder.path = folder / inFolder.path;
+    td::Script({inFolder});
+}
+
+std::string PathOf(const rb::Ref<rb::FolderItem> &f) { return f ? f->NativePath() : "none"; }
+
+struct CommandCase {
+    const char *name;
+    const char *item; // the menu item chosen
+    bool withFile;
+    std::optional<td::Answer> answer; // the save dialog's, none when no dialog may open
+    const char *defaultName;          // what the dialog offers
+    const char *thisFile;             // afterwards, in the test folder; "" for none
+    const char *written;              // the file the document is in afterwards; "" for none
+};
+
+const CommandCase kCommands[] = {
+    {"Save without a file asks", "FileSave", false, td::SaveDialog("doc"), "Untitled", "doc.setf",
+     "doc.setf"},
+    {"Save without a file, cancelled", "FileSave", false, td::Cancel(td::DialogKind::Save),
+     "Untitled", "", ""},
+    {"Save with a file writes it at once", "FileSave", true, std::nullopt, "", "old.setf",
+     "old.setf"},
+    {"Save As without a file asks", "FileSaveAs", false, td::SaveDialog("doc.setf"), "Untitled",
+     "doc.setf", "doc.setf"},
+    {"Save As with a file offers its name and switches", "FileSaveAs", true, td::SaveDialog("new"),
+     "old.setf", "new.setf", "new.setf"},
+    {"Save As with a file, cancelled", "FileSaveAs", true, td::Cancel(td::DialogKind::Save),
+     "old.setf", "old.setf", ""},
+};
+
+TEST_F(WindowTest, SaveAndSaveAsAskOnlyWhenTheyMust) {
+    for (const CommandCase &c : kCommands) {
+        SCOPED_TRACE(c.name);
+        td::Reset();
+        std::filesystem::remove(folder / "doc.setf");
+        std::filesystem::remove(folder / "new.setf");
+        auto w = DocumentWindow(folder, c.withFile, true);
+        const std::string expected = SavedState(*w);
+        ScriptSaveDialog(c.answer, folder);
+        ASSERT_TRUE(td::ChooseMenuItem(*w, c.item));
+
+        ASSERT_EQ(td::Dialogs().size(), c.answer ? 1u : 0u);
+        if (c.answer) {
+            EXPECT_EQ(td::Dialogs()[0].kind, td::DialogKind::Save);
+            EXPECT_EQ(td::Dialogs()[0].text, "Setf");
+            EXPECT_EQ(td::Dialogs()[0].detail, c.defaultName);
+        }
+        EXPECT_EQ(PathOf(w->thisFile), *c.thisFile ? folder / c.thisFile : "none");
+        const bool saved = *c.written;
+        EXPECT_EQ(w->dirty, !saved);
+        if (saved) {
+            EXPECT_EQ(Document(folder / c.written), expected);
+        }
+        // The old file is written only by a plain Save to it.
+        if (c.withFile && std::string(c.written) != "old.setf") {
+            EXPECT_EQ(TempFolder::Get(folder / "old.setf"), kOldBytes);
+        }
+        EXPECT_EQ(td::PendingAnswers(), 0);
+        w->dirty = false;
+    }
+}
+
+TEST_F(WindowTest, LaterSavesWriteToTheChosenFileWithoutAsking) {
+    auto w = DocumentWindow(folder, false, true);
+    td::Script({td::SaveDialog(folder / "doc.setf")});
+    EXPECT_FALSE(w->_FileSave_Action());
+    AddElement(*w, "LINE 1 2 3 4 1 0 0 0");
+    EXPECT_FALSE(w->_FileSave_Action());
+    EXPECT_EQ(td::Dialogs().size(), 1u);
+    EXPECT_EQ(Document(folder / "doc.setf"), SavedState(*w));
+    td::Script({td::Cancel(td::DialogKind::Save)});
+    EXPECT_FALSE(w->_FileSaveAs_Action()) << "a cancelled Save As answers true";
+    EXPECT_EQ(w->thisFile->NativePath(), folder / "doc.setf");
+}
+
+struct CloseCase {
+    const char *name;
+    bool dirty;
+    bool withFile;
+    std::optional<td::Answer> answer; // the save dialog's, none when no dialog may open
+    const char *written;              // the file holding the document afterwards; "" for none
+};
+
+const CloseCase kCloses[] = {
+    {"unmodified with a file", false, true, std::nullopt, ""},
+    {"unmodified without a file", false, false, std::nullopt, ""},
+    {"modified with a file saves without asking", true, true, std::nullopt, "old.setf"},
+    {"modified without a file asks", true, false, td::SaveDialog("closed"), "closed.setf"},
+    {"modified without a file, cancelled, drops the changes", true, false,
+     td::Cancel(td::DialogKind::Save), ""},
+};
+
+TEST_F(WindowTest, ClosingSavesOnlyAModifiedDocument) {
+    for (const CloseCase &c : kCloses) {
+        SCOPED_TRACE(c.name);
+        td::Reset();
+        std::filesystem::remove(folder / "old.setf");
+        std::filesystem::remove(folder / "closed.setf");
+        auto w = DocumentWindow(folder, c.withFile, c.dirty);
+        const std::string expected = SavedState(*w);
+        const std::string listing = folder.Listing();
+        ScriptSaveDialog(c.answer, folder);
+        td::ClickCloseBox(*w);
+        EXPECT_FALSE(w->IsOpen());
+        EXPECT_EQ(td::Dialogs().size(), c.answer ? 1u : 0u);
+        if (c.answer) {
+            EXPECT_EQ(td::Dialogs()[0].detail, "Untitled");
+        }
+        if (*c.written) {
+            EXPECT_EQ(Document(folder / c.written), expected);
+        } else {
+            EXPECT_EQ(folder.Listing(), listing) << "a file was written";
+            if (c.withFile) {
+                EXPECT_EQ(TempFolder::Get(folder / "old.setf"), kOldBytes);
+            }
+        }
+        EXPECT_EQ(PathOf(w->thisFile), c.withFile ? folder / "old.setf" : "none")
+            << "closing changes the settings file";
+    }
+}
+
+struct FailedSaveCase {
+    const char *name;
+    std::function<void(DrawingWindow &, const TempFolder &)> spoil;
+    bool diskFull;   // files cannot grow past a settings file's first bytes
+    const char *why; // the message's end
+};
+
+const FailedSaveCase kFailedSaves[] = {
+    {"a margin too long to store",
+     [](DrawingWindow &w, const TempFolder &) {
+         SetFieldText(w, "EditBottomMargin", std::string(256, '1'));
+     },
+     false, ": the bottom margin is longer than the 255 bytes that a settings file holds for it."},
+    {"a record too long to store",
+     [](DrawingWindow &w, const TempFolder &) { AddElement(w, "LINE " + std::string(251, '1')); },
+     false, ": element 2 is longer than the 255 bytes that a settings file holds for it."},
+    {"a TEXT string too long to store",
+     [](DrawingWindow &w, const TempFolder &) {
+         AddElement(w, "text 1 1 12 1 0 0 0 0", std::string(256, 't'));
+     },
+     false,
+     ": the text of element 2 is longer than the 255 bytes that a settings file holds for it."},
+    {"the disk refuses the bytes", [](DrawingWindow &, const TempFolder &) {}, true, "."},
+    {"the file cannot be created",
+     [](DrawingWindow &w, const TempFolder &folder) {
+         std::filesystem::create_directory(folder / "old.setf.d");
+         w.thisFile = rb::GetFolderItem("old.setf.d");
+     },
+     false, "."},
+};
+
+TEST_F(WindowTest, AFailedSaveKeepsTheOldFileAndSaysSo) {
+    for (const FailedSaveCase &c : kFailedSaves) {
+        SCOPED_TRACE(c.name);
+        td::Reset();
+        auto w = DocumentWindow(folder, true, true);
+        c.spoil(*w, folder);
+        const std::string listing = folder.Listing();
+        td::Script({td::MessageButton("OK")});
+        {
+            std::optional<FileSizeLimit> limit;
+            if (c.diskFull)
+                limit.emplace(20);
+            ASSERT_TRUE(td::ChooseMenuItem(*w, "FileSave"));
+        }
+        ASSERT_EQ(td::Dialogs().size(), 1u);
+        EXPECT_EQ(td::Dialogs()[0].kind, td::DialogKind::Message);
+        EXPECT_EQ(td::Dialogs()[0].text,
+                  "Unable to save the settings file " + w->thisFile->Name() + c.why);
+        EXPECT_EQ(TempFolder::Get(folder / "old.setf"), kOldBytes);
+        EXPECT_EQ(folder.Listing(), listing) << "a temporary file is left behind";
+        EXPECT_TRUE(w->dirty) << "a failed save counts as saved";
+        w->dirty = false;
+    }
+}
+
+// The longest texts that fit are saved.
+TEST_F(WindowTest, TextsOfExactly255BytesAreSaved) {
+    auto w = DocumentWindow(folder, true, true);
+    SetFieldText(*w, "EditTopMargin", std::string(255, '1'));
+    AddElement(*w, "TEXT " + std::string(250, '2'), std::string(255, 't'));
+    EXPECT_TRUE(w->SaveSettings(w->thisFile));
+    EXPECT_EQ(Document(folder / "old.setf"), SavedState(*w));
+}
+
+} // namespace

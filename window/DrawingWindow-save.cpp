@@ -1,0 +1,60 @@
+// DrawingWindow-save.cpp -- the Save and Save As commands and the saving on close.
+//
+// Only opening an element editor marks a document as modified (dirty); only a save that wrote
+// the whole file clears it. A failed save has already told the user why.
+#include "DrawingWindow.h"
+
+#include "rb/dialogs.h"
+
+#include <string>
+
+namespace {
+
+// What the save dialog offers for a document that has no file yet.
+const char *const kUntitledName = "Untitled";
+
+rb::Ref<rb::FolderItem> AskForSettingsFile(const std::string &defaultName) {
+    return rb::GetSaveFolderItem("Setf", defaultName);
+}
+
+// The window takes the chosen file as its own even when it could not be written there, so
+// that the next Save tries that file again rather than the one the user moved away from.
+void SaveToChosenFile(DrawingWindow &w, const std::string &defaultName) {
+    rb::Ref<rb::FolderItem> f = AskForSettingsFile(defaultName);
+    if (!f)
+        return;
+    w.SaveSettings(f);
+    w.thisFile = f;
+}
+
+} // namespace
+
+void DrawingWindow::AddMenuHandlers(rb::Window &w) {
+    auto &window = dynamic_cast<DrawingWindow &>(w);
+    window._AddMenuHandler("FileSave", &DrawingWindow::_FileSave_Action);
+    window._AddMenuHandler("EditCut", &DrawingWindow::_EditCut_Action);
+    window._AddMenuHandler("FileSaveAs", &DrawingWindow::_FileSaveAs_Action);
+}
+
+bool DrawingWindow::_FileSave_Action() {
+    if (thisFile)
+        SaveSettings(thisFile);
+    else
+        SaveToChosenFile(*this, kUntitledName);
+    return false;
+}
+
+bool DrawingWindow::_FileSaveAs_Action() {
+    SaveToChosenFile(*this, thisFile ? thisFile->Name() : kUntitledName);
+    return false;
+}
+
+void DrawingWindow::Close() {
+    // The close goes on whatever happens here: a cancelled dialog drops the changes.
+    if (!dirty)
+        return;
+    if (thisFile)
+        SaveSettings(thisFile);
+    else if (rb::Ref<rb::FolderItem> f = AskForSettingsFile(kUntitledName))
+        SaveSettings(f);
+}
