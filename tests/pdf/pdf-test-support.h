@@ -4,6 +4,7 @@
 #pragma once
 
 #include "MyPDFGenerator.h"
+#include "inflate.h"
 #include "run-command.h"
 
 #include <gtest/gtest.h>
@@ -40,9 +41,6 @@ class TempFolder {
 
 std::string ReadFile(const std::string &path);
 
-// Inflates the zlib stream at the start of data. `consumed` receives the bytes the stream took;
-// `ok` is false when the data is not one complete zlib stream.
-std::string Inflate(const std::string &data, std::size_t *consumed, bool *ok);
 
 // The bytes as hexadecimal pairs separated by blanks, for failure messages.
 std::string Hex(const std::string &bytes);

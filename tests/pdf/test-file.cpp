@@ -159,7 +159,7 @@ TEST_F(PdfFile, AnEmptyPageIsTheExpectedFileByteForByte) {
     // and the length 0).
     std::size_t consumed = 0;
     bool ok = false;
-    EXPECT_EQ(Inflate(layout.streamData, &consumed, &ok), "");
+    EXPECT_EQ(Inflate(layout.streamData, &ok, &consumed), "");
     EXPECT_TRUE(ok);
     EXPECT_EQ(Hex(layout.streamData.substr(consumed)), Hex(std::string(8, '\0')));
 
@@ -236,7 +236,7 @@ TEST_F(PdfFile, TheContentStreamIsTheWholeContentDeflatedAndFramed) {
 
         std::size_t consumed = 0;
         bool ok = false;
-        const std::string inflated = Inflate(layout.streamData, &consumed, &ok);
+        const std::string inflated = Inflate(layout.streamData, &ok, &consumed);
         EXPECT_TRUE(ok) << c.name << ": the data is not one complete zlib stream";
         EXPECT_TRUE(inflated == content)
             << c.name << ": inflated " << inflated.size() << " bytes, expected " << content.size();
@@ -306,7 +306,7 @@ TEST_F(PdfFile, AFileThatCannotBeCreatedIsReportedOnceAndNothingIsWritten) {
     // The stream holds the framed compressed content all the same.
     std::size_t consumed = 0;
     bool ok = false;
-    EXPECT_EQ(Inflate(pdf->stream, &consumed, &ok), content);
+    EXPECT_EQ(Inflate(pdf->stream, &ok, &consumed), content);
     EXPECT_EQ(pdf->stream.size(), consumed + 9);
 }
 

@@ -1,11 +1,12 @@
 // window-test.cpp -- the drawing window tests' shared fixture and readers.
 #include "window-test.h"
 
+#include "inflate.h"
+
 #include "program-shell.h"
 
 #include "rb/testdriver.h"
 
-#include <zlib.h>
 
 #include <array>
 #include <cstdio>
@@ -56,23 +57,7 @@ std::string PageContent(const std::string &pdfPath, bool *ok) {
     const std::size_t start = file.find("stream\r\n");
     if (start == std::string::npos)
         return "";
-    z_stream z{};
-    if (inflateInit(&z) != Z_OK)
-        return "";
-    std::string content;
-    std::array<unsigned char, 65536> buffer{};
-    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(file.data() + start + 8));
-    z.avail_in = static_cast<uInt>(file.size() - start - 8);
-    int r = Z_OK;
-    while (r == Z_OK) {
-        z.next_out = buffer.data();
-        z.avail_out = static_cast<uInt>(buffer.size());
-        r = inflate(&z, Z_NO_FLUSH);
-        content.append(reinterpret_cast<const char *>(buffer.data()), buffer.size() - z.avail_out);
-    }
-    inflateEnd(&z);
-    *ok = r == Z_STREAM_END;
-    return content;
+    return Inflate(file.substr(start + 8), ok);
 }
 
 namespace {
