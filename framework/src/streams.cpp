@@ -2,7 +2,11 @@
 //
 // A stream is a file descriptor, a position and a write buffer; reads go straight to the file
 // with pread after the buffer is flushed. A stream from CreateBinaryFile writes a temporary
-// file beside its target and renames it over the target on a successful Close.
+// file beside its target and renames it over the target on a successful Close, or, where no
+// temporary file can be made, holds its bytes and writes the target in place on Close.
+//
+// Files are opened without blocking and only when they are regular files: opening a FIFO
+// waits for a process at its other end, and a device may do anything on open.
 #include "filetypes-internal.h"
 #include "rb/files.h"
 
@@ -13,6 +17,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 namespace rb {
 
@@ -24,12 +29,25 @@ struct BinaryStream::Impl {
     std::string buffer;      // bytes not yet written, starting at bufferStart
     std::int64_t bufferStart = 0;
     bool writeError = false;
-    bool eof = false; // a read tried to pass the end
+    int errorCode = 0; // errno of the first failure
+    bool eof = false;  // a read tried to pass the end
     bool closed = false;
-    // CreateBinaryFile only: the temporary file, its target and the file type name.
+    // CreateBinaryFile only: the temporary file (none when the target is written in place),
+    // the target and the file type name.
+    bool created = false;
     std::string tempPath;
     std::string targetPath;
     std::string typeName;
+
+    bool InPlace() const { return created && tempPath.empty(); }
+
+    // Notes a failure with the system's reason; the first one is the one reported.
+    bool Fail(int code) {
+        writeError = true;
+        if (errorCode == 0)
+            errorCode = code;
+        return false;
+    }
 
     bool Flush() {
         std::size_t done = 0;
@@ -39,7 +57,7 @@ struct BinaryStream::Impl {
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0) {
-                writeError = true;
+                Fail(n < 0 ? errno : EIO);
                 break;
             }
             done += static_cast<std::size_t>(n);
@@ -50,7 +68,7 @@ struct BinaryStream::Impl {
 
     void WriteBytes(const void *bytes, std::size_t count) {
         if (closed || !writable) {
-            writeError = true;
+            Fail(EBADF);
             return;
         }
         if (count == 0)
@@ -63,7 +81,8 @@ struct BinaryStream::Impl {
         position += static_cast<std::int64_t>(count);
         if (position > length)
             length = position;
-        if (buffer.size() >= 64 * 1024)
+        // A target written in place is touched only by Close.
+        if (buffer.size() >= 64 * 1024 && !InPlace())
             Flush();
     }
 
@@ -112,8 +131,8 @@ BinaryStream::BinaryStream(Impl *impl) : impl_(impl) {}
 
 BinaryStream::~BinaryStream() {
     if (!impl_->closed) {
-        if (impl_->tempPath.empty())
-            impl_->Flush(); // an in-place stream keeps what it wrote
+        if (!impl_->created)
+            impl_->Flush(); // a stream on an opened file keeps what it wrote
         impl_->Abandon();
     }
     delete impl_;
@@ -186,26 +205,32 @@ void BinaryStream::SetPosition(std::int64_t position) {
 
 std::int64_t BinaryStream::Length() const { return impl_->length; }
 bool BinaryStream::WriteError() const { return impl_->writeError; }
+std::int32_t BinaryStream::LastErrorCode() const { return impl_->errorCode; }
 
 bool BinaryStream::Close() {
     Impl &s = *impl_;
     if (s.closed)
         return !s.writeError;
-    bool ok = s.Flush();
-    if (s.tempPath.empty()) {
+    s.Flush();
+    if (!s.created) {
         if (::close(s.fd) != 0 && s.writable)
-            ok = false;
+            s.Fail(errno);
         s.fd = -1;
         s.closed = true;
-        return ok && !s.writeError;
+        return !s.writeError;
     }
-    // A created file replaces its target only when every byte reached the disk.
-    ok = ok && ::fsync(s.fd) == 0;
-    ok = ::close(s.fd) == 0 && ok;
+    // A created file replaces its target only when every byte reached the disk; written in
+    // place, it loses what an old, longer file had beyond its end.
+    if (!s.writeError && s.InPlace() && ::ftruncate(s.fd, static_cast<off_t>(s.length)) != 0)
+        s.Fail(errno);
+    if (!s.writeError && ::fsync(s.fd) != 0)
+        s.Fail(errno);
+    if (::close(s.fd) != 0)
+        s.Fail(errno);
     s.fd = -1;
-    ok = ok && ::rename(s.tempPath.c_str(), s.targetPath.c_str()) == 0;
-    if (!ok) {
-        s.writeError = true;
+    if (!s.writeError && !s.InPlace() && ::rename(s.tempPath.c_str(), s.targetPath.c_str()) != 0)
+        s.Fail(errno);
+    if (s.writeError) {
         s.Abandon();
         return false;
     }
@@ -215,53 +240,172 @@ bool BinaryStream::Close() {
     return true;
 }
 
-Ref<BinaryStream> FolderItem::CreateBinaryFile(const std::string &fileTypeName) {
-    if (Directory())
-        return nullptr;
-    Ref<FolderItem> parent = Parent();
-    if (!parent || !parent->Directory())
-        return nullptr;
-    std::string temp = parent->NativePath();
-    if (temp != "/")
-        temp += "/";
-    temp += "." + Name() + ".XXXXXX";
-    const int fd = mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return nullptr;
-    // The new file gets the old file's permissions, or the usual ones for a new file.
-    struct stat old;
-    mode_t mode;
-    if (::stat(path_.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
+namespace {
+
+// Opens an existing regular file without blocking, the descriptor blocking again afterwards:
+// -1, with `error` set to errno, EISDIR or kNotARegularFile, for anything else. The type is
+// asked before opening, so that no FIFO or device is ever opened, and again after, in case
+// the file was swapped in between.
+int OpenRegularFile(const std::string &path, int access, int &error) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        error = errno;
+        return -1;
     }
-    ::fchmod(fd, mode);
+    auto refused = [&error](const struct stat &type) {
+        if (S_ISREG(type.st_mode))
+            return false;
+        error = S_ISDIR(type.st_mode) ? EISDIR : kNotARegularFile;
+        return true;
+    };
+    if (refused(st))
+        return -1;
+    const int fd = ::open(path.c_str(), access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        return -1;
+    }
+    if (::fstat(fd, &st) != 0 || refused(st) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        if (error == 0)
+            error = errno;
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// The file that `path` names once symbolic links are followed, a link naming another link
+// included: the user means that file, not the link. A link to nothing names the file to
+// create. Empty, with ELOOP, when the links go round.
+std::string FollowLinks(std::string path, int &error) {
+    namespace fs = std::filesystem;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(path, ec)))
+            return path;
+        const fs::path target = fs::read_symlink(path, ec);
+        if (ec)
+            return path;
+        path = (fs::path(path).parent_path() / target).lexically_normal().string();
+    }
+    error = ELOOP;
+    return "";
+}
+
+} // namespace
+
+Ref<BinaryStream> FolderItem::CreateBinaryFile(const std::string &fileTypeName) {
+    int error = 0;
+    const std::string target = FollowLinks(path_, error);
+    auto fail = [this, &error] {
+        lastError_ = error;
+        return nullptr;
+    };
+    if (target.empty())
+        return fail();
+
+    // An old file: only a regular file that the user may write, and that is not
+    // write-protected (even root's writing a file of mode 0444 would surprise its owner).
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (exists) {
+        if (!S_ISREG(old.st_mode))
+            error = S_ISDIR(old.st_mode) ? EISDIR : kNotARegularFile;
+        else if ((old.st_mode & 0222) == 0)
+            error = EACCES;
+        else if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+            error = errno;
+        if (error != 0)
+            return fail();
+    }
+
     auto *impl = new BinaryStream::Impl;
-    impl->fd = fd;
     impl->writable = true;
-    impl->tempPath = temp;
-    impl->targetPath = path_;
+    impl->created = true;
+    impl->targetPath = target;
     impl->typeName = fileTypeName;
+    const std::size_t slash = target.rfind('/');
+    std::string temp = target.substr(0, slash + 1);
+    temp.append(".").append(target, slash + 1).append(".XXXXXX");
+    impl->fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (impl->fd >= 0) {
+        impl->tempPath = temp;
+        // The new file gets the old file's owner and permissions, or the usual ones.
+        mode_t mode = old.st_mode & 07777;
+        if (exists) {
+            if (::fchown(impl->fd, old.st_uid, old.st_gid) != 0) {
+                // Only root may give a file away; the user's own file stays the user's.
+            }
+        } else {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            mode = 0666 & ~mask;
+        }
+        ::fchmod(impl->fd, mode);
+    } else if (exists) {
+        // No file can be made beside the target (a folder the user cannot write to), but the
+        // target itself may be written: it is written in place on Close. That keeps the
+        // user's work where the atomic replacement is impossible, at a cost: a failure
+        // part-way through Close (a full disk) leaves the old file damaged.
+        impl->fd = OpenRegularFile(target, O_WRONLY, error);
+    } else {
+        error = errno;
+    }
+    if (impl->fd < 0) {
+        delete impl;
+        return fail();
+    }
+    lastError_ = 0;
     return Ref<BinaryStream>(new BinaryStream(impl));
 }
 
 Ref<BinaryStream> FolderItem::OpenAsBinaryFile(bool readWrite) {
-    const int fd = ::open(path_.c_str(), (readWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+    int error = 0;
+    const int fd = OpenRegularFile(path_, readWrite ? O_RDWR : O_RDONLY, error);
+    lastError_ = error;
     if (fd < 0)
         return nullptr;
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return nullptr;
-    }
+    ::fstat(fd, &st);
     auto *impl = new BinaryStream::Impl;
     impl->fd = fd;
     impl->writable = readWrite;
     impl->length = static_cast<std::int64_t>(st.st_size);
     return Ref<BinaryStream>(new BinaryStream(impl));
+}
+
+std::string FileErrorReason(std::int32_t code) {
+    // The reasons a user can act on, in the user's words; any other in the system's.
+    static const struct {
+        std::int32_t code;
+        const char *words;
+    } kReasons[] = {
+        {ENOSPC, "the disk is full"},
+        {EDQUOT, "the disk quota is used up"},
+        {EROFS, "the disk is read-only"},
+        {EACCES, "permission was denied"},
+        {EPERM, "permission was denied"},
+        {EISDIR, "it is a folder"},
+        {kNotARegularFile, "it is not a regular file"},
+        {EFBIG, "the file would be too large"},
+        {ENOENT, "the file or its folder does not exist"},
+        {ENOTDIR, "a part of its path is not a folder"},
+        {ENAMETOOLONG, "its name is too long"},
+        {ELOOP, "it leads through too many symbolic links"},
+        {EIO, "the disk reported an error"},
+        {EMFILE, "too many files are open"},
+        {ENFILE, "too many files are open"},
+        {EBUSY, "it is in use"},
+        {ETXTBSY, "it is in use"},
+    };
+    if (code == 0)
+        return "";
+    for (const auto &reason : kReasons)
+        if (reason.code == code)
+            return std::string(": ") + reason.words;
+    return std::string(": the system reported error ") + std::to_string(code) + " (" +
+           std::strerror(code) + ")";
 }
 
 } // namespace rb

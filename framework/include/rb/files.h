@@ -29,14 +29,23 @@ public:
     bool Delete();
 
     // Opens a stream that writes a new, empty file of the file type named `fileTypeName`.
-    // The bytes go to a temporary file beside the target (".name.XXXXXX"); BinaryStream::Close
-    // replaces the target with it (rename), so an old file stays as it was until the new one
-    // is complete. The new file keeps an old file's permission bits, else gets 0666 less the
-    // umask. Null when the folder does not exist or cannot be written, or the item is a folder.
+    // The item is the user's file: a symbolic link is followed, and the file it names is the
+    // target. The bytes go to a temporary file beside the target (".name.XXXXXX");
+    // BinaryStream::Close replaces the target with it (rename), so an old file stays as it was
+    // until the new one is complete. The new file keeps an old file's permission bits, else
+    // gets 0666 less the umask. Where no temporary file can be made beside a target that the
+    // user may write (a folder the user cannot write to), the stream writes the target itself
+    // when it is closed. Null, with LastErrorCode() saying why, when the target is a folder or
+    // anything but a regular file (it is never opened), a file that the user may not write or
+    // that has no write permission at all, or when no file can be made in its folder.
     Ref<BinaryStream> CreateBinaryFile(const std::string &fileTypeName);
-    // Opens an existing file for reading (readWrite false) or reading and writing in place.
-    // Null when it cannot be opened.
+    // Opens an existing regular file for reading (readWrite false) or reading and writing in
+    // place. Never blocks: a FIFO, socket or device is not opened. Null, with LastErrorCode()
+    // saying why, when it cannot be opened.
     Ref<BinaryStream> OpenAsBinaryFile(bool readWrite = false);
+    // Why the last CreateBinaryFile or OpenAsBinaryFile on this item gave null: the system's
+    // error number (errno) or kNotARegularFile; 0 after one that succeeded.
+    std::int32_t LastErrorCode() const { return lastError_; }
 
     // Opens the file in its default application (the test driver records it instead).
     // Implemented by the GUI half of the framework.
@@ -52,7 +61,15 @@ public:
 private:
     explicit FolderItem(std::string absolutePath);
     std::string path_;
+    std::int32_t lastError_ = 0;
 };
+
+// The LastErrorCode of a FIFO, socket or device, which no file operation opens.
+constexpr std::int32_t kNotARegularFile = -1;
+// The reason for a failed file operation in plain words, as the tail of a message that names
+// the file: ": the disk is full", ": permission was denied", ": it is a folder", ... for a
+// LastErrorCode; "" for 0.
+std::string FileErrorReason(std::int32_t code);
 
 // The item called `name` in the default folder (the current working directory); null for an
 // empty name.
@@ -89,11 +106,15 @@ public:
     std::int64_t Length() const;
     // True after a write failed; a stream with a failed write does not replace its target.
     bool WriteError() const;
+    // The system's error number (errno) of the first write, flush or Close that failed; 0
+    // while none has.
+    std::int32_t LastErrorCode() const;
 
     // Finishes the stream. For a stream from CreateBinaryFile: flushes, and when every write
     // succeeded atomically replaces the target with the new file; returns false (and leaves
-    // the target as it was, removing the temporary file) otherwise. A stream destroyed without
-    // Close leaves the target as it was. Closing twice does nothing.
+    // the target as it was, removing the temporary file) otherwise. A stream that writes its
+    // target in place writes it only now, and a failure part-way leaves it damaged. A stream
+    // destroyed without Close leaves the target as it was. Closing twice does nothing.
     bool Close();
 
     struct Impl;

@@ -1,0 +1,76 @@
+// child-process.h -- running part of a test where it cannot harm the test process: in a
+// forked child (as another user, or after process-wide set-up that runs once), and under a
+// guard that turns a hang into a failure.
+#pragma once
+
+#include <grp.h>
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+
+// While it lives, a process that hangs is ended by SIGALRM, so that a blocking call fails its
+// test instead of stopping the whole run.
+class HangGuard {
+  public:
+    explicit HangGuard(unsigned seconds = 10) { alarm(seconds); }
+    ~HangGuard() { alarm(0); }
+    HangGuard(const HangGuard &) = delete;
+    HangGuard &operator=(const HangGuard &) = delete;
+};
+
+// How a child ended, as a test reads it.
+struct ChildResult {
+    bool exited = false; // false: ended by a signal (`signal`), or never started
+    int status = -1;     // the exit status when it exited
+    int signal = 0;
+    std::string Describe() const {
+        return exited ? "exited with " + std::to_string(status)
+                      : "ended by signal " + std::to_string(signal);
+    }
+};
+
+// Runs `body` in a forked child that exits with body's result at once (no test framework
+// clean-up runs there), under a HangGuard of `seconds`. The child shares nothing with the
+// test process but what fork copies, so it may change signals, limits and its user.
+inline ChildResult RunInChild(const std::function<int()> &body, unsigned seconds = 20) {
+    ChildResult result;
+    const pid_t pid = fork();
+    if (pid < 0)
+        return result;
+    if (pid == 0) {
+        alarm(seconds);
+        _exit(body());
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+    }
+    result.exited = WIFEXITED(status);
+    result.status = result.exited ? WEXITSTATUS(status) : -1;
+    result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    return result;
+}
+
+// Permission tests need a user that the permission bits bind: root passes them. Empty when the
+// test process can become the unprivileged user "nobody" in a child; otherwise why not.
+inline std::string CannotRunAsNobody() {
+    if (geteuid() != 0)
+        return "the tests run as an ordinary user, who cannot become another one";
+    if (!getpwnam("nobody"))
+        return "the system has no user \"nobody\"";
+    return "";
+}
+
+// Runs `body` as in RunInChild, as the user "nobody" (with nobody's group and no others).
+// Exit status 125 means the child could not become nobody.
+inline ChildResult RunAsNobody(const std::function<int()> &body) {
+    return RunInChild([&] {
+        const passwd *nobody = getpwnam("nobody");
+        if (!nobody || setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 ||
+            setuid(nobody->pw_uid) != 0)
+            return 125;
+        return body();
+    });
+}
