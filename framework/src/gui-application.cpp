@@ -12,6 +12,7 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <cxxabi.h>
 #include <typeinfo>
@@ -117,6 +118,9 @@ void RuntimeInit(int argc, char **argv) {
     gui::State &state = gui::Global();
     if (state.initialized)
         return;
+    // A write past a file-size limit (RLIMIT_FSIZE) would end the process, and every window's
+    // work with it; ignored, it is a write that fails with EFBIG, which the program reports.
+    std::signal(SIGXFSZ, SIG_IGN);
     // QApplication keeps a reference to the count for its whole life.
     static int storedArgc;
     storedArgc = argc;
@@ -127,10 +131,11 @@ void RuntimeInit(int argc, char **argv) {
     state.initialized = true;
     gui::InstallShortcutWatcher();
 
-    // What Qt leaves of the arguments after taking its own options names the documents.
-    QStringList arguments = QCoreApplication::arguments();
-    for (qsizetype i = 1; i < arguments.size(); ++i)
-        state.documents.push_back(gui::FromQt(arguments[i]));
+    // What Qt leaves of the arguments after taking its own options (it removes them from argv)
+    // names the documents, as the bytes the system passed: a name that is not valid in the
+    // locale's encoding still names its file.
+    for (int i = 1; i < storedArgc; ++i)
+        state.documents.emplace_back(argv[i]);
 }
 
 bool RuntimeInitialized() { return gui::Global().initialized; }

@@ -79,8 +79,9 @@ class Application : public Object {
 };
 
 // Starts the framework: the platform's application object and the windowing system. The
-// arguments that are not the platform's own options name the documents to open. Call once,
-// first.
+// arguments that are not the platform's own options name the documents to open, as the bytes
+// they are (a name need not be UTF-8). SIGXFSZ is ignored from here on, so that a write past
+// a file-size limit fails like any other. Call once, first.
 void RuntimeInit(int argc, char **argv);
 bool RuntimeInitialized();
 // Makes `app` the application object. Held until RuntimeExit.
