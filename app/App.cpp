@@ -28,13 +28,20 @@ void App::OpenDocument(rb::Ref<rb::FolderItem> item) {
     // A file that is there but could not be read whole as a settings file (another kind of
     // file, a damaged or unreadable one) must never be written over unasked, as closing a
     // modified window would: the window forgets it, so that saving asks for a file. A file
-    // that is not there is the window's to create.
+    // that is not there is the window's to create. A file is called damaged only when it was
+    // read; one that could not be opened at all is told apart, with the reason.
     if (!whole && item->Exists()) {
         w->thisFile = nullptr;
-        rb::MsgBox("The file " + item->Name() +
-                   " is damaged or is not a Vellumet settings file. Whatever could be read from "
-                   "it has been loaded; saving will ask for a file, so that " +
-                   item->Name() + " is not written over.");
+        const std::string name = item->Name();
+        const std::string kept = " will ask for a file, so that " + name + " is not written over.";
+        if (item->LastErrorCode() != 0)
+            rb::MsgBox("Unable to open the file " + name +
+                       rb::FileErrorReason(item->LastErrorCode()) + ". Saving" + kept);
+        else
+            rb::MsgBox("The file " + name +
+                       " is damaged or is not a Vellumet settings file. Whatever could be read "
+                       "from it has been loaded; saving" +
+                       kept);
     }
 }
 

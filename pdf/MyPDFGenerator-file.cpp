@@ -183,7 +183,7 @@ void MyPDFGenerator::CloseFile() {
         b = theFile->CreateBinaryFile("pdf");
     if (!b) {
         rb::MsgBox("Unable to open the file " + FileName(theFile) +
-                   ", perhaps it is already open in another program?");
+                   rb::FileErrorReason(theFile ? theFile->LastErrorCode() : 0) + ".");
         return;
     }
 
@@ -290,5 +290,6 @@ void MyPDFGenerator::CloseFile() {
     // The new file replaces the old one only now; a failed write keeps the old one and is
     // said so rather than passed over.
     if (!b->Close())
-        rb::MsgBox("Unable to write the file " + FileName(theFile) + ".");
+        rb::MsgBox("Unable to write the file " + FileName(theFile) +
+                   rb::FileErrorReason(b->LastErrorCode()) + ".");
 }

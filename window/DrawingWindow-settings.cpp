@@ -135,7 +135,7 @@ bool DrawingWindow::SaveSettings(rb::Ref<rb::FolderItem> f) {
     // file is never deleted beforehand.
     rb::Ref<rb::BinaryStream> b = f->CreateBinaryFile("Setf");
     if (!b)
-        return SaveFailed(*f, "");
+        return SaveFailed(*f, rb::FileErrorReason(f->LastErrorCode()));
 
     // The set-up.
     b->WritePString(kFormatVersion);
@@ -162,7 +162,7 @@ bool DrawingWindow::SaveSettings(rb::Ref<rb::FolderItem> f) {
     }
 
     if (!b->Close())
-        return SaveFailed(*f, "");
+        return SaveFailed(*f, rb::FileErrorReason(b->LastErrorCode()));
     dirty = false;
     return true;
 }

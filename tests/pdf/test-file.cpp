@@ -7,10 +7,10 @@
 
 #include <zlib.h>
 
-#include <csignal>
 #include <functional>
 #include <random>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -299,8 +299,8 @@ TEST_F(PdfFile, AFileThatCannotBeCreatedIsReportedOnceAndNothingIsWritten) {
             p.LineTo(3, 4);
         },
         "no such folder/page.pdf", &content);
-    EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Unable to open the file page.pdf, perhaps "
-                                                       "it is already open in another program?"});
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Unable to open the file page.pdf: the "
+                                                       "file or its folder does not exist."});
     EXPECT_TRUE(folder.Names().empty());
     EXPECT_EQ(pdf->b, nullptr);
     // The stream holds the framed compressed content all the same.
@@ -310,13 +310,27 @@ TEST_F(PdfFile, AFileThatCannotBeCreatedIsReportedOnceAndNothingIsWritten) {
     EXPECT_EQ(pdf->stream.size(), consumed + 9);
 }
 
+// A write-protected file is the user's to keep: not replaced, and the reason said.
+TEST_F(PdfFile, AWriteProtectedFileIsNotReplaced) {
+    WritePage([](MyPDFGenerator &) {});
+    const std::string old = ReadFile(folder / "page.pdf");
+    ASSERT_EQ(chmod((folder / "page.pdf").c_str(), 0444), 0);
+    rb::testdriver::Script({rb::testdriver::MessageButton("OK")});
+    WritePage(Comments(10, true));
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Unable to open the file page.pdf: "
+                                                       "permission was denied."});
+    EXPECT_EQ(ReadFile(folder / "page.pdf"), old);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"page.pdf"});
+}
+
+// The framework's own start-up makes a file-size limit a failed write, not the end of the
+// program.
 TEST_F(PdfFile, AFailedWriteIsReportedAndKeepsTheOldFile) {
     WritePage([](MyPDFGenerator &) {});
     const std::string old = ReadFile(folder / "page.pdf");
 
     // Files of this process may grow to 64 kB only; the big page cannot be written.
     rb::testdriver::Script({rb::testdriver::MessageButton("OK")});
-    std::signal(SIGXFSZ, SIG_IGN);
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
     rlimit small = saved;
@@ -325,7 +339,8 @@ TEST_F(PdfFile, AFailedWriteIsReportedAndKeepsTheOldFile) {
     WritePage(Comments(400000, true));
     setrlimit(RLIMIT_FSIZE, &saved);
 
-    EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Unable to write the file page.pdf."});
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Unable to write the file page.pdf: the "
+                                                       "file would be too large."});
     EXPECT_EQ(ReadFile(folder / "page.pdf"), old);
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"page.pdf"});
 }

@@ -3,7 +3,6 @@
 
 #include "rb/window.h"
 
-#include <csignal>
 #include <sys/resource.h>
 
 std::string P(const std::string &text) {
@@ -53,7 +52,6 @@ std::vector<rb::Ref<DrawingWindow>> DrawingWindows() {
 }
 
 FileSizeLimit::FileSizeLimit(std::uint64_t bytes) {
-    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
     rlimit limit{};
     getrlimit(RLIMIT_FSIZE, &limit);
     oldSoft_ = limit.rlim_cur;
@@ -66,5 +64,4 @@ FileSizeLimit::~FileSizeLimit() {
     getrlimit(RLIMIT_FSIZE, &limit);
     limit.rlim_cur = oldSoft_;
     setrlimit(RLIMIT_FSIZE, &limit);
-    std::signal(SIGXFSZ, oldHandler_);
 }

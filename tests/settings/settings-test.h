@@ -25,8 +25,8 @@ void SetPopup(DrawingWindow &w, const std::string &name, std::int32_t index);
 // The open drawing windows, oldest first.
 std::vector<rb::Ref<DrawingWindow>> DrawingWindows();
 
-// While it lives, a file written in this process grows to at most `bytes` bytes; a write
-// beyond fails instead of raising SIGXFSZ.
+// While it lives, a file written in this process grows to at most `bytes` bytes. A write
+// beyond fails because the framework's start-up ignores SIGXFSZ, as it does for the program.
 class FileSizeLimit {
   public:
     explicit FileSizeLimit(std::uint64_t bytes);
@@ -36,5 +36,4 @@ class FileSizeLimit {
 
   private:
     std::uint64_t oldSoft_;
-    void (*oldHandler_)(int);
 };

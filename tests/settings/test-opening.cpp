@@ -6,8 +6,11 @@
 
 #include "rb/testdriver.h"
 
+#include "child-process.h"
+
 #include <filesystem>
 #include <functional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -49,29 +52,36 @@ TEST_F(WindowTest, OpenDocumentWithoutAFileDoesNothing) {
     EXPECT_TRUE(td::Dialogs().empty());
 }
 
-// Which files keep their window's settings file, and which are kept from being written over.
+// Which files keep their window's settings file, and which are kept from being written over,
+// with a message that tells a damaged file from one that could not be opened at all.
 struct OpenCase {
     const char *name;
     std::function<void(const TempFolder &)> make; // makes folder/"doc.setf"
-    bool keepsFile;                               // thisFile is the file; no message
+    const char *message;                          // how it starts; "" for none: thisFile kept
 };
 
+const char *const kDamaged = "The file doc.setf is damaged or is not a Vellumet settings file. "
+                             "Whatever could be read from it has been loaded;";
+
 const OpenCase kOpenCases[] = {
-    {"a settings file", [](const TempFolder &) { SaveDocument("doc.setf"); }, true},
-    {"a missing file: the window's to create", [](const TempFolder &) {}, true},
+    {"a settings file", [](const TempFolder &) { SaveDocument("doc.setf"); }, ""},
+    {"a missing file: the window's to create", [](const TempFolder &) {}, ""},
     {"a file of another type",
      [](const TempFolder &f) { TempFolder::Put(f / "doc.setf", "%PDF-1.4\r1 0 obj\r[/PDF]\r"); },
-     false},
-    {"an empty file", [](const TempFolder &f) { TempFolder::Put(f / "doc.setf", ""); }, false},
+     kDamaged},
+    {"an empty file", [](const TempFolder &f) { TempFolder::Put(f / "doc.setf", ""); }, kDamaged},
     {"a truncated settings file",
      [](const TempFolder &f) {
          SaveDocument("doc.setf");
          const std::string bytes = TempFolder::Get(f / "doc.setf");
          TempFolder::Put(f / "doc.setf", bytes.substr(0, bytes.size() - 1));
      },
-     false},
+     kDamaged},
     {"a folder", [](const TempFolder &f) { std::filesystem::create_directory(f / "doc.setf"); },
-     false},
+     "Unable to open the file doc.setf: it is a folder. Saving will ask for a file"},
+    {"a named pipe, which nothing writes to",
+     [](const TempFolder &f) { ASSERT_EQ(mkfifo((f / "doc.setf").c_str(), 0666), 0); },
+     "Unable to open the file doc.setf: it is not a regular file. Saving will ask for a file"},
 };
 
 TEST_F(WindowTest, OnlyFilesReadWholeStayTheWindowsSettingsFile) {
@@ -80,27 +90,27 @@ TEST_F(WindowTest, OnlyFilesReadWholeStayTheWindowsSettingsFile) {
         td::Reset();
         std::filesystem::remove_all(folder / "doc.setf");
         c.make(folder);
+        const bool keepsFile = !*c.message;
         const bool isFile = std::filesystem::is_regular_file(folder / "doc.setf");
         const std::string before = isFile ? TempFolder::Get(folder / "doc.setf") : "";
-        if (!c.keepsFile)
+        if (!keepsFile)
             td::Script({td::MessageButton("OK")});
-        App()->OpenDocument(rb::GetFolderItem("doc.setf"));
+        {
+            HangGuard guard;
+            App()->OpenDocument(rb::GetFolderItem("doc.setf"));
+        }
         ASSERT_EQ(DrawingWindows().size(), 1u);
         rb::Ref<DrawingWindow> w = DrawingWindows()[0];
-        ASSERT_EQ(td::Dialogs().size(), c.keepsFile ? 0u : 1u);
-        if (!c.keepsFile) {
-            EXPECT_EQ(td::Dialogs()[0].text.rfind("The file doc.setf is damaged or is not a "
-                                                  "Vellumet settings file.",
-                                                  0),
-                      0u)
-                << td::Dialogs()[0].text;
+        ASSERT_EQ(td::Dialogs().size(), keepsFile ? 0u : 1u);
+        if (!keepsFile) {
+            EXPECT_EQ(td::Dialogs()[0].text.rfind(c.message, 0), 0u) << td::Dialogs()[0].text;
         }
         EXPECT_EQ(w->thisFile ? w->thisFile->NativePath() : "none",
-                  c.keepsFile ? folder / "doc.setf" : "none");
+                  keepsFile ? folder / "doc.setf" : "none");
 
         // Closing the modified window asks for a file rather than overwrite this one.
         w->dirty = true;
-        if (!c.keepsFile) {
+        if (!keepsFile) {
             td::Script({td::Cancel(td::DialogKind::Save)});
             td::ClickCloseBox(*w);
             if (isFile) {

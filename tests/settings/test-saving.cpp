@@ -192,13 +192,19 @@ const FailedSaveCase kFailedSaves[] = {
      },
      false,
      ": the text of element 2 is longer than the 255 bytes that a settings file holds for it."},
-    {"the disk refuses the bytes", [](DrawingWindow &, const TempFolder &) {}, true, "."},
-    {"the file cannot be created",
+    {"the disk refuses the bytes", [](DrawingWindow &, const TempFolder &) {}, true,
+     ": the file would be too large."},
+    {"the file is a folder",
      [](DrawingWindow &w, const TempFolder &folder) {
          std::filesystem::create_directory(folder / "old.setf.d");
          w.thisFile = rb::GetFolderItem("old.setf.d");
      },
-     false, "."},
+     false, ": it is a folder."},
+    {"the file is write-protected",
+     [](DrawingWindow &, const TempFolder &folder) {
+         std::filesystem::permissions(folder / "old.setf", std::filesystem::perms(0444));
+     },
+     false, ": permission was denied."},
 };
 
 TEST_F(WindowTest, AFailedSaveKeepsTheOldFileAndSaysSo) {
@@ -223,6 +229,7 @@ TEST_F(WindowTest, AFailedSaveKeepsTheOldFileAndSaysSo) {
         EXPECT_EQ(folder.Listing(), listing) << "a temporary file is left behind";
         EXPECT_TRUE(w->dirty) << "a failed save counts as saved";
         w->dirty = false;
+        std::filesystem::permissions(folder / "old.setf", std::filesystem::perms(0644));
     }
 }
 

@@ -80,7 +80,7 @@ TEST_F(WindowTest, AnUnwritableFileShowsTheMessageAndTheRoadEndsNormally) {
     ASSERT_EQ(td::Dialogs().size(), 2u);
     EXPECT_EQ(td::Dialogs()[1].kind, td::DialogKind::Message);
     EXPECT_EQ(td::Dialogs()[1].text,
-              "Unable to open the file sheet.pdf, perhaps it is already open in another program?");
+              "Unable to open the file sheet.pdf: the file or its folder does not exist.");
     EXPECT_FALSE(std::filesystem::exists(missingFolder));
     EXPECT_EQ(FieldText(*w, "StaticFileName"), "sheet.pdf");
     // The road ends as usual: the viewer is still asked to open the chosen file.
