@@ -17,7 +17,7 @@
 // cut off by the end of the file, and every item after it, leave their control as it was; a
 // popup index outside the popup's items is ignored the same way. Every loop reads at least one
 // byte per pass and stops at the end of the file, so no count in the file can make it run or
-// allocate beyond the file's size.
+// allocate beyond the file's size; the element list also stops at its row limit.
 #include "DrawingWindow.h"
 
 #include "MacAliasWQX.h"
@@ -26,6 +26,7 @@
 #include "rb/system.h"
 #include "rb/text.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -214,8 +215,10 @@ bool DrawingWindow::LoadSettings(rb::Ref<rb::FolderItem> f) {
         rb::RuntimeBackgroundTask();
     }
     std::int32_t rows = 0;
-    if (in.Int32(rows) && rows < 0)
+    if (in.Int32(rows) && (rows < 0 || rows > kMostElementRows)) {
         in.Damaged();
+        rows = std::min(rows, kMostElementRows);
+    }
 
     rb::Ref<rb::Listbox> list = ControlByName<rb::Listbox>("ListBox1");
     list->DeleteAllRows();

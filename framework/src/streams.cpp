@@ -1,8 +1,9 @@
 // streams.cpp -- BinaryStream, and the two ways FolderItem opens one.
 //
 // A stream is a file descriptor, a position and a write buffer; reads go straight to the file
-// with pread after the buffer is flushed. A stream from CreateBinaryFile writes a temporary
-// file beside its target and renames it over the target on a successful Close.
+// with pread after the buffer is flushed, a read-only stream's through a block read ahead.
+// A stream from CreateBinaryFile writes a temporary file beside its target and renames it over
+// the target on a successful Close.
 #include "filetypes-internal.h"
 #include "rb/files.h"
 
@@ -10,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +28,10 @@ struct BinaryStream::Impl {
     bool writeError = false;
     bool eof = false; // a read tried to pass the end
     bool closed = false;
+    // A read-only stream reads ahead a block at a time, so that reading a file item by item
+    // (a length byte, then a few bytes) costs a system call per block rather than per item.
+    std::string readAhead; // the file's bytes from readAheadStart
+    std::int64_t readAheadStart = 0;
     // CreateBinaryFile only: the temporary file, its target and the file type name.
     std::string tempPath;
     std::string targetPath;
@@ -82,20 +88,48 @@ struct BinaryStream::Impl {
             eof = true;
         }
         std::size_t done = 0;
-        while (done < want) {
-            const ssize_t n = pread(fd, static_cast<char *>(out) + done, want - done,
-                                    static_cast<off_t>(position) + static_cast<off_t>(done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                eof = true;
-                break;
+        if (writable) {
+            done = ReadAt(position, static_cast<char *>(out), want);
+        } else {
+            while (done < want) {
+                const std::int64_t at = position + static_cast<std::int64_t>(done);
+                const std::int64_t ahead = at - readAheadStart;
+                if (ahead < 0 || ahead >= static_cast<std::int64_t>(readAhead.size())) {
+                    readAhead.resize(kReadAheadBytes);
+                    readAhead.resize(ReadAt(at, readAhead.data(), readAhead.size()));
+                    readAheadStart = at;
+                    if (readAhead.empty())
+                        break;
+                    continue;
+                }
+                const std::size_t n = std::min(want - done, readAhead.size() -
+                                                                static_cast<std::size_t>(ahead));
+                std::memcpy(static_cast<char *>(out) + done,
+                            readAhead.data() + static_cast<std::size_t>(ahead), n);
+                done += n;
             }
-            done += static_cast<std::size_t>(n);
         }
+        if (done < want)
+            eof = true;
         position += static_cast<std::int64_t>(done);
         return done;
     }
+
+    // Up to `count` bytes of the file from `at`, fewer where it ends.
+    std::size_t ReadAt(std::int64_t at, char *out, std::size_t count) const {
+        std::size_t done = 0;
+        while (done < count) {
+            const ssize_t n = pread(fd, out + done, count - done,
+                                    static_cast<off_t>(at) + static_cast<off_t>(done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        return done;
+    }
+    static constexpr std::size_t kReadAheadBytes = 64 * 1024;
 
     // Drops a created file's temporary file; closes the descriptor.
     void Abandon() {
