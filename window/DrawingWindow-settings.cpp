@@ -114,6 +114,15 @@ std::string TextTooLongToStore(DrawingWindow &w) {
     return "";
 }
 
+// The next generation replaces the output file without asking, and a record may name any
+// file at all: only a regular file that is already a PDF is taken as one.
+bool IsPDFFile(rb::FolderItem &f) {
+    if (!f.Exists() || f.Directory())
+        return false;
+    rb::Ref<rb::BinaryStream> b = f.OpenAsBinaryFile(false);
+    return b && b->Read(5) == "%PDF-";
+}
+
 bool SaveFailed(const rb::FolderItem &f, const std::string &why) {
     rb::MsgBox("Unable to save the settings file " + f.Name() + why + ".");
     return false;
@@ -262,5 +271,5 @@ rb::Ref<rb::FolderItem> DrawingWindow::ReadAlias(rb::BinaryStream &b) {
     // The refreshed record is only the plug-in's: no file is written while loading.
     if (alias->needsUpdate())
         alias->Update(nullptr, found.get());
-    return found->Exists() ? found : nullptr;
+    return IsPDFFile(*found) ? found : nullptr;
 }

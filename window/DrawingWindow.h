@@ -92,7 +92,7 @@ class DrawingWindow : public rb::Window {
     bool LoadSettings(rb::Ref<rb::FolderItem> f);
     // The output file's alias record, with its byte length in front; 0 for no record.
     void WriteAlias(rb::Ref<rb::FolderItem> f, rb::BinaryStream &b);
-    // The file that the next alias record in b finds, or nil.
+    // The file that the next alias record in b finds when it is a PDF file, or nil.
     rb::Ref<rb::FolderItem> ReadAlias(rb::BinaryStream &b);
 
     // Saving and closing: Save writes to thisFile (asking for one while there is none), Save As
