@@ -1,7 +1,8 @@
 // DrawingWindow-save.cpp -- the Save and Save As commands and the saving on close.
 //
 // Only opening an element editor marks a document as modified (dirty); only a save that wrote
-// the whole file clears it. A failed save has already told the user why.
+// the whole file clears it. A failed save has already told the user why; on close it keeps the
+// window open.
 #include "DrawingWindow.h"
 
 #include "rb/dialogs.h"
@@ -50,11 +51,11 @@ bool DrawingWindow::_FileSaveAs_Action() {
 }
 
 void DrawingWindow::Close() {
-    // The close goes on whatever happens here: a cancelled dialog drops the changes.
+    // A cancelled dialog drops the changes; a save that fails keeps the window open (and stops
+    // a quit), so that the user can still save the document elsewhere.
     if (!dirty)
         return;
-    if (thisFile)
-        SaveSettings(thisFile);
-    else if (rb::Ref<rb::FolderItem> f = AskForSettingsFile(kUntitledName))
-        SaveSettings(f);
+    rb::Ref<rb::FolderItem> f = thisFile ? thisFile : AskForSettingsFile(kUntitledName);
+    if (f && !SaveSettings(f))
+        StayOpen();
 }

@@ -97,7 +97,8 @@ class DrawingWindow : public rb::Window {
 
     // Saving and closing: Save writes to thisFile (asking for one while there is none), Save As
     // always asks; both return false. Close saves a modified document without asking, to its
-    // file or, when it has none, to one chosen in a save dialog (cancelling drops the changes).
+    // file or, when it has none, to one chosen in a save dialog (cancelling drops the changes);
+    // when that save fails, the window stays open.
     void AddMenuHandlers(rb::Window &w);
     bool _FileSave_Action();
     bool _FileSaveAs_Action();
