@@ -14,14 +14,18 @@ namespace {
 // What the save dialog offers for a document that has no file yet.
 const char *const kUntitledName = "Untitled";
 
-rb::Ref<rb::FolderItem> AskForSettingsFile(const std::string &defaultName) {
-    return rb::GetSaveFolderItem("Setf", defaultName);
+// A document with a file is offered under its name in its folder, one without as "Untitled"
+// in the default folder.
+rb::Ref<rb::FolderItem> AskForSettingsFile(const rb::Ref<rb::FolderItem> &current) {
+    if (!current)
+        return rb::GetSaveFolderItem("Setf", kUntitledName);
+    return rb::GetSaveFolderItem("Setf", current->Name(), current->Parent());
 }
 
 // The window takes the chosen file as its own even when it could not be written there, so
 // that the next Save tries that file again rather than the one the user moved away from.
-void SaveToChosenFile(DrawingWindow &w, const std::string &defaultName) {
-    rb::Ref<rb::FolderItem> f = AskForSettingsFile(defaultName);
+void SaveToChosenFile(DrawingWindow &w) {
+    rb::Ref<rb::FolderItem> f = AskForSettingsFile(w.thisFile);
     if (!f)
         return;
     w.SaveSettings(f);
@@ -41,12 +45,12 @@ bool DrawingWindow::_FileSave_Action() {
     if (thisFile)
         SaveSettings(thisFile);
     else
-        SaveToChosenFile(*this, kUntitledName);
+        SaveToChosenFile(*this);
     return false;
 }
 
 bool DrawingWindow::_FileSaveAs_Action() {
-    SaveToChosenFile(*this, thisFile ? thisFile->Name() : kUntitledName);
+    SaveToChosenFile(*this);
     return false;
 }
 
@@ -55,7 +59,7 @@ void DrawingWindow::Close() {
     // a quit), so that the user can still save the document elsewhere.
     if (!dirty)
         return;
-    rb::Ref<rb::FolderItem> f = thisFile ? thisFile : AskForSettingsFile(kUntitledName);
+    rb::Ref<rb::FolderItem> f = thisFile ? thisFile : AskForSettingsFile(nullptr);
     if (f && !SaveSettings(f))
         StayOpen();
 }

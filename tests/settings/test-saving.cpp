@@ -245,6 +245,24 @@ TEST_F(WindowTest, QuittingStopsAtAWindowWhoseSaveFails) {
     EXPECT_EQ(Document(folder / "behind.setf"), SavedState(*behind));
 }
 
+// Save As starts where the document is, offering its name; a document without a file starts
+// in the default folder.
+TEST_F(WindowTest, SaveAsStartsInTheFolderOfTheDocument) {
+    std::filesystem::create_directory(folder / "docs");
+    auto w = DocumentWindow(folder, false, true);
+    w->thisFile = rb::GetFolderItem("docs/plan.setf");
+    td::Script({td::Cancel(td::DialogKind::Save), td::Cancel(td::DialogKind::Save)});
+    ASSERT_TRUE(td::ChooseMenuItem(*w, "FileSaveAs"));
+    w->thisFile = nullptr;
+    ASSERT_TRUE(td::ChooseMenuItem(*w, "FileSaveAs"));
+    ASSERT_EQ(td::Dialogs().size(), 2u);
+    EXPECT_EQ(td::Dialogs()[0].folder, folder / "docs");
+    EXPECT_EQ(td::Dialogs()[0].detail, "plan.setf");
+    EXPECT_EQ(td::Dialogs()[1].folder, folder.Path());
+    EXPECT_EQ(td::Dialogs()[1].detail, "Untitled");
+    w->dirty = false;
+}
+
 struct FailedSaveCase {
     const char *name;
     std::function<void(DrawingWindow &, const TempFolder &)> spoil;
