@@ -87,8 +87,7 @@ class DrawingWindow : public rb::Window {
     // Reads f into the window; nil, a missing file or one that cannot be opened changes
     // nothing. The file is untrusted: an item the file does not hold whole, and a popup index
     // outside its items, leave their control as it was, and no loop runs past what the file
-    // holds, nor past kMostElementRows rows. True only when f was read whole as a settings
-    // file. Leaves dirty and thisFile.
+    // holds. True only when f was read whole as a settings file. Leaves dirty and thisFile.
     bool LoadSettings(rb::Ref<rb::FolderItem> f);
     // The output file's alias record, with its byte length in front; 0 for no record.
     void WriteAlias(rb::Ref<rb::FolderItem> f, rb::BinaryStream &b);
@@ -110,8 +109,8 @@ class DrawingWindow : public rb::Window {
     // are 32-bit. The bound is close to a million lines, far beyond any real sheet (an A0 sheet
     // ruled every 0.1 mm both ways has 20,000) and beyond what viewers open in reasonable time.
     static constexpr std::size_t kPageContentLimit = std::size_t{64} << 20;
-    // The most element rows a settings file may hold; a file with more loads only these and
-    // counts as damaged. A row costs a couple of hundred bytes of memory and a few
+    // The most element rows LoadSettings takes from a file; a file with more loads only these
+    // and counts as damaged. A row costs a couple of hundred bytes of memory and a few
     // microseconds to list, so a file of empty rows claiming two billion of them would
     // otherwise take many times its own size in memory and freeze the window for seconds. No
     // sheet drawn by hand comes near it: a REPEATLINE rules a whole grid in one row.

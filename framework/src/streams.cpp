@@ -1,9 +1,8 @@
 // streams.cpp -- BinaryStream, and the two ways FolderItem opens one.
 //
 // A stream is a file descriptor, a position and a write buffer; reads go straight to the file
-// with pread after the buffer is flushed, a read-only stream's through a block read ahead.
-// A stream from CreateBinaryFile writes a temporary file beside its target and renames it over
-// the target on a successful Close.
+// with pread after the buffer is flushed. A stream from CreateBinaryFile writes a temporary
+// file beside its target and renames it over the target on a successful Close.
 #include "filetypes-internal.h"
 #include "rb/files.h"
 
@@ -28,14 +27,14 @@ struct BinaryStream::Impl {
     bool writeError = false;
     bool eof = false; // a read tried to pass the end
     bool closed = false;
-    // A read-only stream reads ahead a block at a time, so that reading a file item by item
-    // (a length byte, then a few bytes) costs a system call per block rather than per item.
-    std::string readAhead; // the file's bytes from readAheadStart
-    std::int64_t readAheadStart = 0;
     // CreateBinaryFile only: the temporary file, its target and the file type name.
     std::string tempPath;
     std::string targetPath;
     std::string typeName;
+    // A read-only stream's reads go through a block read ahead, so that reading a file item by
+    // item (a length byte, then a few bytes) costs a system call per block rather than per item.
+    std::string readAhead; // the file's bytes from readAheadStart
+    std::int64_t readAheadStart = 0;
 
     bool Flush() {
         std::size_t done = 0;
