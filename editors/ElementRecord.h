@@ -22,8 +22,8 @@ constexpr std::int32_t kTextColumn = 3;
 // What column 0 of a new element's row holds until its editor writes it.
 inline constexpr const char *kPlaceholderRecord = " ";
 
-// The longest record or TEXT string a document can keep: the settings file stores each as a
-// string with a one-byte length.
+// The longest record, TEXT string or margin text a document can keep: the settings file stores
+// each as a string with a one-byte length.
 constexpr std::int32_t kMaxStoredBytes = 255;
 
 // The record's three colour fields: each 8-bit component divided by 255.0, written by Str.

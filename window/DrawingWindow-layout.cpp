@@ -12,6 +12,8 @@
 //   [Generate]  StaticFileName  [x] Auto View Graph
 #include "DrawingWindow-layout.h"
 
+#include "ElementRecord.h"
+
 #include <iterator>
 
 namespace {
@@ -24,6 +26,12 @@ using rb::ControlSettings;
 constexpr ControlSettings kPopup12{.TextSize = 12, .ListIndex = 0};
 constexpr ControlSettings kField12{
     .TextSize = 12, .TextAlign = 0, .Border = true, .ReadOnly = false};
+// The margin fields take no more than a settings file keeps of them.
+constexpr ControlSettings kMarginField12{.TextSize = 12,
+                                         .TextAlign = 0,
+                                         .Border = true,
+                                         .ReadOnly = false,
+                                         .LimitText = kMaxStoredBytes};
 // The custom-size fields, editable only while "Custom" is chosen.
 constexpr ControlSettings kFieldDimmed12{
     .Enabled = false, .TextSize = 12, .TextAlign = 0, .Border = true, .ReadOnly = false};
@@ -61,11 +69,11 @@ const ControlLayout kControls[] = {
     {CheckBox,    "CheckBoxViewGraph",  241, 410, 141,  20, "Auto View Graph",     kCheckBoxTicked},
     {StaticText,  "StaticText22",        10, 376,  63,  20, "Margins:",            kLabel0},
     {StaticText,  "StaticText23",       228, 354,  50,  20, "Bottom",              kLabel12},
-    {EditField,   "EditTopMargin",      156, 376,  50,  22, "0.5",                 kField12},
-    {EditField,   "EditBottomMargin",   228, 376,  50,  22, "0.5",                 kField12},
+    {EditField,   "EditTopMargin",      156, 376,  50,  22, "0.5",                 kMarginField12},
+    {EditField,   "EditBottomMargin",   228, 376,  50,  22, "0.5",                 kMarginField12},
     {StaticText,  "StaticText24",       300, 354,  50,  20, "Left",                kLabel12},
-    {EditField,   "EditLeftMargin",     300, 376,  50,  22, "0.75",                kField12},
-    {EditField,   "EditRightMargin",    372, 376,  50,  22, "0.75",                kField12},
+    {EditField,   "EditLeftMargin",     300, 376,  50,  22, "0.75",                kMarginField12},
+    {EditField,   "EditRightMargin",    372, 376,  50,  22, "0.75",                kMarginField12},
     {StaticText,  "StaticText25",       372, 354,  50,  20, "Right",               kLabel12},
     {StaticText,  "StaticFileName",     125, 410, 113,  20, "Untitled",            kLabel0},
     {Listbox,     "ListBox1",            20,  97, 468, 227, "",                    kElementList},

@@ -1,7 +1,8 @@
 // DrawingWindow-save.cpp -- the Save and Save As commands and the saving on close.
 //
 // Only opening an element editor marks a document as modified (dirty); only a save that wrote
-// the whole file clears it. A failed save has already told the user why.
+// the whole file clears it. A failed save has already told the user why; on close it keeps the
+// window open.
 #include "DrawingWindow.h"
 
 #include "rb/dialogs.h"
@@ -13,14 +14,18 @@ namespace {
 // What the save dialog offers for a document that has no file yet.
 const char *const kUntitledName = "Untitled";
 
-rb::Ref<rb::FolderItem> AskForSettingsFile(const std::string &defaultName) {
-    return rb::GetSaveFolderItem("Setf", defaultName);
+// A document with a file is offered under its name in its folder, one without as "Untitled"
+// in the default folder.
+rb::Ref<rb::FolderItem> AskForSettingsFile(const rb::Ref<rb::FolderItem> &current) {
+    if (!current)
+        return rb::GetSaveFolderItem("Setf", kUntitledName);
+    return rb::GetSaveFolderItem("Setf", current->Name(), current->Parent());
 }
 
 // The window takes the chosen file as its own even when it could not be written there, so
 // that the next Save tries that file again rather than the one the user moved away from.
-void SaveToChosenFile(DrawingWindow &w, const std::string &defaultName) {
-    rb::Ref<rb::FolderItem> f = AskForSettingsFile(defaultName);
+void SaveToChosenFile(DrawingWindow &w) {
+    rb::Ref<rb::FolderItem> f = AskForSettingsFile(w.thisFile);
     if (!f)
         return;
     w.SaveSettings(f);
@@ -40,21 +45,21 @@ bool DrawingWindow::_FileSave_Action() {
     if (thisFile)
         SaveSettings(thisFile);
     else
-        SaveToChosenFile(*this, kUntitledName);
+        SaveToChosenFile(*this);
     return false;
 }
 
 bool DrawingWindow::_FileSaveAs_Action() {
-    SaveToChosenFile(*this, thisFile ? thisFile->Name() : kUntitledName);
+    SaveToChosenFile(*this);
     return false;
 }
 
 void DrawingWindow::Close() {
-    // The close goes on whatever happens here: a cancelled dialog drops the changes.
+    // A cancelled dialog drops the changes; a save that fails keeps the window open (and stops
+    // a quit), so that the user can still save the document elsewhere.
     if (!dirty)
         return;
-    if (thisFile)
-        SaveSettings(thisFile);
-    else if (rb::Ref<rb::FolderItem> f = AskForSettingsFile(kUntitledName))
-        SaveSettings(f);
+    rb::Ref<rb::FolderItem> f = thisFile ? thisFile : AskForSettingsFile(nullptr);
+    if (f && !SaveSettings(f))
+        StayOpen();
 }

@@ -17,7 +17,7 @@
 // cut off by the end of the file, and every item after it, leave their control as it was; a
 // popup index outside the popup's items is ignored the same way. Every loop reads at least one
 // byte per pass and stops at the end of the file, so no count in the file can make it run or
-// allocate beyond the file's size.
+// allocate beyond the file's size; the element list also stops at its row limit.
 #include "DrawingWindow.h"
 
 #include "MacAliasWQX.h"
@@ -26,6 +26,7 @@
 #include "rb/system.h"
 #include "rb/text.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -111,6 +112,15 @@ std::string TextTooLongToStore(DrawingWindow &w) {
             return "the text of " + element;
     }
     return "";
+}
+
+// The next generation replaces the output file without asking, and a record may name any
+// file at all: only a regular file that is already a PDF is taken as one.
+bool IsPDFFile(rb::FolderItem &f) {
+    if (!f.Exists() || f.Directory())
+        return false;
+    rb::Ref<rb::BinaryStream> b = f.OpenAsBinaryFile(false);
+    return b && b->Read(5) == "%PDF-";
 }
 
 bool SaveFailed(const rb::FolderItem &f, const std::string &why) {
@@ -214,8 +224,10 @@ bool DrawingWindow::LoadSettings(rb::Ref<rb::FolderItem> f) {
         rb::RuntimeBackgroundTask();
     }
     std::int32_t rows = 0;
-    if (in.Int32(rows) && rows < 0)
+    if (in.Int32(rows) && (rows < 0 || rows > kMostElementRows)) {
         in.Damaged();
+        rows = std::min(rows, kMostElementRows);
+    }
 
     rb::Ref<rb::Listbox> list = ControlByName<rb::Listbox>("ListBox1");
     list->DeleteAllRows();
@@ -259,5 +271,5 @@ rb::Ref<rb::FolderItem> DrawingWindow::ReadAlias(rb::BinaryStream &b) {
     // The refreshed record is only the plug-in's: no file is written while loading.
     if (alias->needsUpdate())
         alias->Update(nullptr, found.get());
-    return found->Exists() ? found : nullptr;
+    return IsPDFFile(*found) ? found : nullptr;
 }

@@ -93,12 +93,13 @@ class DrawingWindow : public rb::Window {
     bool LoadSettings(rb::Ref<rb::FolderItem> f);
     // The output file's alias record, with its byte length in front; 0 for no record.
     void WriteAlias(rb::Ref<rb::FolderItem> f, rb::BinaryStream &b);
-    // The file that the next alias record in b finds, or nil.
+    // The file that the next alias record in b finds when it is a PDF file, or nil.
     rb::Ref<rb::FolderItem> ReadAlias(rb::BinaryStream &b);
 
     // Saving and closing: Save writes to thisFile (asking for one while there is none), Save As
     // always asks; both return false. Close saves a modified document without asking, to its
-    // file or, when it has none, to one chosen in a save dialog (cancelling drops the changes).
+    // file or, when it has none, to one chosen in a save dialog (cancelling drops the changes);
+    // when that save fails, the window stays open.
     void AddMenuHandlers(rb::Window &w);
     bool _FileSave_Action();
     bool _FileSaveAs_Action();
@@ -110,6 +111,12 @@ class DrawingWindow : public rb::Window {
     // are 32-bit. The bound is close to a million lines, far beyond any real sheet (an A0 sheet
     // ruled every 0.1 mm both ways has 20,000) and beyond what viewers open in reasonable time.
     static constexpr std::size_t kPageContentLimit = std::size_t{64} << 20;
+    // The most element rows LoadSettings takes from a file; a file with more loads only these
+    // and counts as damaged. A row costs a couple of hundred bytes of memory and a few
+    // microseconds to list, so a file of empty rows claiming two billion of them would
+    // otherwise take many times its own size in memory and freeze the window for seconds. No
+    // sheet drawn by hand comes near it: a REPEATLINE rules a whole grid in one row.
+    static constexpr std::int32_t kMostElementRows = 100000;
 
     rb::Ref<MyPDFGenerator> pdf;
     std::int32_t paperWidth = 0;

@@ -187,12 +187,10 @@ void Quit(std::int32_t exitStatus) {
         return;
     state.quitting = true;
     state.exitStatus = exitStatus;
-    // Front to back; a Close event may open a dialog, or even a window, which closes too.
-    while (!state.windows.empty()) {
-        Ref<Window> front = state.windows.front();
-        front->Close();
-        if (!state.windows.empty() && state.windows.front() == front)
-            state.windows.erase(state.windows.begin()); // it refused to go: drop it anyway
+    // A window that stays open (its document could not be saved) stops the quit.
+    if (!gui::CloseAllWindows(false)) {
+        state.quitting = false;
+        return;
     }
     if (state.running)
         QCoreApplication::exit(exitStatus);
@@ -204,8 +202,7 @@ std::int32_t RuntimeExit() {
     gui::State &state = gui::Global();
     if (!state.initialized)
         return state.exitStatus;
-    if (!state.windows.empty())
-        Quit(state.exitStatus);
+    gui::CloseAllWindows(true);
     gui::FlushReleases();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     state.app = nullptr;

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QToolButton>
+#include <QValidator>
 
 #include <stdexcept>
 
@@ -302,12 +303,25 @@ std::string PopupMenu::Text() const { return List(ListIndex()); }
 
 namespace {
 
+// Refuses an edit that makes the text longer than the limit in UTF-8 bytes.
+class ByteLimit : public QValidator {
+  public:
+    ByteLimit(std::int32_t bytes, QObject *parent) : QValidator(parent), limit(bytes) {}
+    State validate(QString &input, int &) const override {
+        const bool fits = limit <= 0 || input.toUtf8().size() <= qsizetype{limit};
+        return fits ? Acceptable : Invalid;
+    }
+    std::int32_t limit;
+};
+
 struct EditFieldImpl : Control::Impl {
     using Control::Impl::Impl;
     std::string text;
     bool readOnly = false;
     bool border = true;
     std::int32_t align = 0;
+    std::int32_t limit = 0;
+    QPointer<ByteLimit> limiter;
 
     QLineEdit *edit() const { return static_cast<QLineEdit *>(widget.data()); }
 
@@ -316,12 +330,15 @@ struct EditFieldImpl : Control::Impl {
         readOnly = row.Settings.ReadOnly;
         border = row.Settings.Border;
         align = row.Settings.TextAlign;
+        limit = row.Settings.LimitText;
     }
 
     QWidget *MakeWidget(QWidget *parent) override {
         auto *field = new QLineEdit(parent);
         field->setText(gui::ToQt(text));
         field->setCursorPosition(0);
+        limiter = new ByteLimit(limit, field);
+        field->setValidator(limiter);
         field->setReadOnly(readOnly);
         field->setFrame(border);
         field->setAlignment(gui::Alignment(align));
@@ -352,6 +369,14 @@ void EditField::SetText(const std::string &text) {
         field->setCursorPosition(0);
     }
     f.Raise<void()>("TextChange");
+}
+
+std::int32_t EditField::LimitText() const { return Field(impl()).limit; }
+void EditField::SetLimitText(std::int32_t bytes) {
+    EditFieldImpl &f = Field(impl());
+    f.limit = std::max(bytes, 0);
+    if (f.limiter)
+        f.limiter->limit = f.limit;
 }
 
 bool EditField::ReadOnly() const { return Field(impl()).readOnly; }

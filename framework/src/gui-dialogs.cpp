@@ -77,7 +77,8 @@ void MsgBox(const std::string &message) {
         if (answer && !answer->cancel && answer->button != "OK")
             gui::test::RecordProblem("the message box " + Quoted(message) + " has no button " +
                                      Quoted(answer->button));
-        gui::test::RecordDialog({DialogKind::Message, message, "", {"OK"}, "OK", bool(answer)});
+        gui::test::RecordDialog(
+            {DialogKind::Message, message, "", {"OK"}, "OK", bool(answer), ""});
         return;
     }
     QMessageBox box(QMessageBox::Information, gui::ApplicationName(), gui::ToQt(message),
@@ -119,8 +120,8 @@ Ref<MessageDialogButton> MessageDialog::ShowModal() {
         std::vector<std::string> captions;
         for (const Ref<MessageDialogButton> &button : shown)
             captions.push_back(button->Caption);
-        gui::test::RecordDialog(
-            {DialogKind::Message, Message, Explanation, captions, pressed->Caption, bool(answer)});
+        gui::test::RecordDialog({DialogKind::Message, Message, Explanation, captions,
+                                 pressed->Caption, bool(answer), ""});
         return pressed;
     }
 
@@ -158,7 +159,8 @@ bool SelectColor(Color &color, const std::string &prompt) {
                                  ColorText(color),
                                  {},
                                  chosen ? ColorText(color) : "cancel",
-                                 bool(answer)});
+                                 bool(answer),
+                                 ""});
         return chosen;
     }
     QColor picked = QColorDialog::getColor(QColor(color.red, color.green, color.blue),
@@ -174,8 +176,9 @@ Ref<FolderItem> GetOpenFolderItem(const std::string &fileTypes) {
         auto answer =
             gui::test::TakeAnswer(DialogKind::Open, "open dialog for " + Quoted(fileTypes));
         const bool chosen = answer && !answer->cancel;
-        gui::test::RecordDialog(
-            {DialogKind::Open, fileTypes, "", {}, chosen ? answer->path : "cancel", bool(answer)});
+        gui::test::RecordDialog({DialogKind::Open, fileTypes, "", {},
+                                 chosen ? answer->path : "cancel", bool(answer),
+                                 gui::FromQt(QDir::currentPath())});
         return chosen ? FolderItem::FromPath(answer->path) : nullptr;
     }
     QString path = QFileDialog::getOpenFileName(DialogParent(), QString(), QDir::currentPath(),
@@ -185,21 +188,25 @@ Ref<FolderItem> GetOpenFolderItem(const std::string &fileTypes) {
     return FolderItem::FromPath(gui::FromQt(path));
 }
 
-Ref<FolderItem> GetSaveFolderItem(const std::string &fileType, const std::string &defaultName) {
+Ref<FolderItem> GetSaveFolderItem(const std::string &fileType, const std::string &defaultName,
+                                  const Ref<FolderItem> &folder) {
+    const std::string startFolder = folder && folder->Directory()
+                                        ? folder->NativePath()
+                                        : gui::FromQt(QDir::currentPath());
     if (gui::test::Active()) {
         auto answer =
             gui::test::TakeAnswer(DialogKind::Save, "save dialog for " + Quoted(fileType) +
                                                         " offering " + Quoted(defaultName));
         const bool chosen = answer && !answer->cancel;
         const std::string path = chosen ? WithExtension(answer->path, fileType) : "";
-        gui::test::RecordDialog(
-            {DialogKind::Save, fileType, defaultName, {}, chosen ? path : "cancel", bool(answer)});
+        gui::test::RecordDialog({DialogKind::Save, fileType, defaultName, {},
+                                 chosen ? path : "cancel", bool(answer), startFolder});
         return chosen ? FolderItem::FromPath(path) : nullptr;
     }
     QFileDialog dialog(DialogParent());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(NameFilter(fileType));
-    dialog.setDirectory(QDir::current());
+    dialog.setDirectory(gui::ToQt(startFolder));
     dialog.selectFile(gui::ToQt(defaultName));
     std::vector<std::string> extensions = Extensions(fileType);
     if (!extensions.empty())

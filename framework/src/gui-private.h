@@ -80,6 +80,11 @@ struct State {
 };
 State &Global();
 
+// Closes the open windows front to back, each through its Close event. A window whose Close
+// event asks to stay open stops it, unless `forGood` (shutting the framework down, where
+// nothing can stay open): false then, with that window and those behind it still open.
+bool CloseAllWindows(bool forGood);
+
 // Moves an open window to the front (it was activated).
 void BringToFront(Window *window);
 bool AnyVisibleWindow();
@@ -140,6 +145,9 @@ struct Window::Impl {
     bool constructed = false;
     bool open = false;
     bool closing = false;
+    // Set by StayOpen while the Close event runs; whether that close may be refused at all.
+    bool stayOpen = false;
+    bool mayStayOpen = true;
     Ref<rb::MenuBar> menuBar;
     std::vector<Ref<Control>> controls;
     std::map<std::string, MenuHandler> menuHandlers;

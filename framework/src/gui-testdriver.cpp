@@ -226,12 +226,7 @@ bool Active() { return TheDriver().active; }
 
 void Reset() {
     gui::State &state = gui::Global();
-    while (!state.windows.empty()) {
-        Ref<Window> front = state.windows.front();
-        front->Close();
-        if (!state.windows.empty() && state.windows.front() == front)
-            state.windows.erase(state.windows.begin());
-    }
+    gui::CloseAllWindows(true);
     ProcessEvents();
     Driver &driver = TheDriver();
     driver.script.clear();

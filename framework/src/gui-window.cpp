@@ -21,13 +21,39 @@ WindowWidget::WindowWidget(Window::Impl *window) : owner(window) {
 }
 
 void WindowWidget::closeEvent(QCloseEvent *event) {
-    // The close box: the window closes through its Close event, which cannot refuse.
-    event->accept();
-    if (owner) {
-        Window *window = owner->owner;
-        KeepAlive<Window> keep(window);
-        Guarded([window] { window->Close(); });
+    // The close box: the window closes through its Close event, and stays when that refuses.
+    if (!owner) {
+        event->accept();
+        return;
     }
+    Window *window = owner->owner;
+    KeepAlive<Window> keep(window);
+    Guarded([window] { window->Close(); });
+    if (window->IsOpen())
+        event->ignore();
+    else
+        event->accept();
+}
+
+bool CloseAllWindows(bool forGood) {
+    auto &windows = Global().windows;
+    // A Close event may open a dialog, or even a window, which closes too.
+    while (!windows.empty()) {
+        Ref<Window> front = windows.front();
+        // A window whose close is under way further up the stack finishes it there.
+        const bool underWay = front->impl()->closing;
+        if (forGood)
+            front->impl()->mayStayOpen = false;
+        front->Close();
+        if (!front->IsOpen())
+            continue;
+        if (!underWay)
+            return false;
+        auto found = std::find(windows.begin(), windows.end(), front);
+        if (found != windows.end())
+            windows.erase(found);
+    }
+    return true;
 }
 
 void WindowWidget::changeEvent(QEvent *event) {
@@ -155,12 +181,18 @@ void Window::Close() {
     if (!impl_->open || impl_->closing)
         return;
     impl_->closing = true;
+    impl_->stayOpen = false;
     gui::KeepAlive<Window> keep(this);
     std::exception_ptr failure;
     try {
         events_.Raise<void()>(*this, "Close");
     } catch (...) {
         failure = std::current_exception(); // the window closes all the same
+    }
+    impl_->closing = false;
+    if (impl_->stayOpen && impl_->mayStayOpen && !failure) {
+        impl_->stayOpen = false;
+        return;
     }
     impl_->open = false;
 
@@ -193,6 +225,11 @@ void Window::Close() {
         Quit(state.exitStatus);
     if (failure)
         std::rethrow_exception(failure);
+}
+
+void Window::StayOpen() {
+    if (impl_->closing)
+        impl_->stayOpen = true;
 }
 
 bool Window::IsOpen() const { return impl_->open; }

@@ -1,8 +1,10 @@
-// Damaged and foreign settings files: whatever a file holds, loading ends, allocates no more
-// than the file can hold, and leaves a window whose popups select an item and which can save
+// Damaged and foreign settings files: whatever a file holds, loading ends, takes memory of the
+// order of the file's size, and leaves a window whose popups select an item and which can save
 // and load again what it shows.
 #include "settings-test.h"
 
+#include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <random>
 
@@ -43,13 +45,46 @@ void ExpectSane(DrawingWindow &w, std::size_t fileSize) {
     again->Window::Close();
 }
 
-// Loads the bytes into a new window; whether the file was read whole.
+// A figure of /proc/self/status in bytes ("VmRSS", "VmHWM"), 0 when missing.
+std::int64_t StatusBytes(const std::string &key) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with(key + ":"))
+            return std::atoll(line.c_str() + key.size() + 1) * 1024;
+    return 0;
+}
+
+// Starts the process's peak resident size (VmHWM) afresh at what it holds now.
+bool ResetPeakMemory() {
+    std::ofstream clear("/proc/self/clear_refs");
+    return bool(clear << "5" << std::flush);
+}
+
+// Loads the bytes into a new window; whether the file was read whole. The load may take at
+// most some tens of times the file's size in memory, plus a constant.
 bool LoadBytes(const TempFolder &folder, const std::string &bytes, rb::Ref<DrawingWindow> &w) {
     TempFolder::Put(folder / "damaged.setf", bytes);
     w = rb::NewWindow<DrawingWindow>();
+    const bool measured = ResetPeakMemory();
+    const std::int64_t before = StatusBytes("VmRSS");
     const bool whole = w->LoadSettings(rb::GetFolderItem("damaged.setf"));
     w->PopulateListBox();
+    if (measured) {
+        const std::int64_t bound = 32 * static_cast<std::int64_t>(bytes.size()) + (64 << 20);
+        EXPECT_LE(StatusBytes("VmHWM") - before, bound)
+            << "loading " << bytes.size() << " bytes took this much more memory";
+    }
     return whole;
+}
+
+constexpr std::int32_t kMostRows = DrawingWindow::kMostElementRows;
+const std::string kSixteenMiB(std::size_t{16} << 20, '\0');
+
+std::string Rows(std::int32_t count, const std::string &record) {
+    std::string rows;
+    for (std::int32_t i = 0; i < count; ++i)
+        rows += P(record);
+    return rows;
 }
 
 struct DamageCase {
@@ -87,6 +122,39 @@ const DamageCase kDamageCases[] = {
      true, 3, 7, "2"},
     {"set-up items of odd bytes", [](FileParts &f) { f.setUp[6] = std::string("\0\t\xfe", 3); },
      true, 2, 7, std::string("\0\t\xfe", 3)},
+    {"exactly the most rows a file may hold",
+     [](FileParts &f) {
+         f.count = I(kMostRows);
+         f.rows = Rows(kMostRows, "LINE 1 2 3 4 1 0 0 0");
+     },
+     true, kMostRows, 7, "2"},
+    {"one row more than a file may hold",
+     [](FileParts &f) {
+         f.count = I(kMostRows + 1);
+         f.rows = Rows(kMostRows + 1, "LINE 1 2 3 4 1 0 0 0");
+     },
+     false, kMostRows, 7, "2"},
+    {"row count 2^31-1 over 16 MiB of empty strings",
+     [](FileParts &f) {
+         f.count = I(0x7FFFFFFF);
+         f.rows = kSixteenMiB;
+     },
+     false, kMostRows, 7, "2"},
+    {"row count 2^31-1 over 16 MiB of TEXT rows",
+     [](FileParts &f) {
+         f.count = I(0x7FFFFFFF);
+         f.rows.clear();
+         while (f.rows.size() < kSixteenMiB.size())
+             f.rows += P("TEXT 1 1 12 1 0 0 0 0") + P("");
+     },
+     false, kMostRows, 7, "2"},
+    {"16 MiB of empty strings and no marker",
+     [](FileParts &f) {
+         f.marker.clear();
+         f.count.clear();
+         f.rows = kSixteenMiB;
+     },
+     false, 0, 7, "2"},
 };
 
 TEST_F(WindowTest, DamagedFilesLoadWhatTheyHoldWhole) {
@@ -111,7 +179,7 @@ TEST_F(WindowTest, EveryTruncationOfAValidFileLoadsSafely) {
     std::string valid;
     {
         // A real alias record in the middle, so that cuts fall inside one as well.
-        TempFolder::Put(folder / "out.pdf", "%PDF");
+        TempFolder::Put(folder / "out.pdf", "%PDF-1.4");
         auto source = NewDrawingWindow();
         source->outputFile = rb::GetFolderItem("out.pdf");
         SetPopup(*source, "PopupPaperSize", 7);
@@ -139,7 +207,7 @@ TEST_F(WindowTest, EveryTruncationOfAValidFileLoadsSafely) {
 
 TEST_F(WindowTest, RandomBytesLoadSafely) {
     std::mt19937 random(20240611);
-    for (std::size_t size : {1u, 7u, 64u, 300u, 4096u, 65536u}) {
+    for (std::size_t size : {1u, 7u, 64u, 300u, 4096u, 65536u, 16u << 20}) {
         for (int round = 0; round < 4; ++round) {
             std::string bytes(size, '\0');
             for (char &b : bytes)

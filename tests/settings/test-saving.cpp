@@ -2,6 +2,7 @@
 // fail, which keep the old file and say so.
 #include "settings-test.h"
 
+#include "rb/application.h"
 #include "rb/testdriver.h"
 
 #include <filesystem>
@@ -168,6 +169,98 @@ TEST_F(WindowTest, ClosingSavesOnlyAModifiedDocument) {
         EXPECT_EQ(PathOf(w->thisFile), c.withFile ? folder / "old.setf" : "none")
             << "closing changes the settings file";
     }
+}
+
+// A save that fails as the window closes keeps the window open with its document, so that the
+// user can save it elsewhere; a cancelled dialog still drops the changes.
+struct FailedCloseCase {
+    const char *name;
+    std::function<void(DrawingWindow &)> close;
+    bool withFile;                    // else the save dialog chooses the same missing folder
+};
+
+const FailedCloseCase kFailedCloses[] = {
+    {"close box, with a file", [](DrawingWindow &w) { td::ClickCloseBox(w); }, true},
+    {"close box, file chosen in the dialog", [](DrawingWindow &w) { td::ClickCloseBox(w); },
+     false},
+    {"Close from code", [](DrawingWindow &w) { w.Window::Close(); }, true},
+    {"quit", [](DrawingWindow &) { rb::Quit(); }, true},
+};
+
+TEST_F(WindowTest, AFailedSaveOnCloseKeepsTheWindowOpen) {
+    for (const FailedCloseCase &c : kFailedCloses) {
+        SCOPED_TRACE(c.name);
+        td::Reset();
+        // The settings file lies in a folder that does not exist, so it cannot be written.
+        auto w = DocumentWindow(folder, false, true);
+        if (c.withFile)
+            w->thisFile = rb::GetFolderItem("no such folder/doc.setf");
+        else
+            td::Script({td::SaveDialog(folder / "no such folder/doc")});
+        const std::string expected = SavedState(*w);
+        td::Script({td::MessageButton("OK")});
+        c.close(*w);
+        EXPECT_EQ(td::PendingAnswers(), 0);
+        ASSERT_FALSE(td::Dialogs().empty());
+        EXPECT_EQ(td::Dialogs().back().kind, td::DialogKind::Message);
+        EXPECT_EQ(td::Dialogs().back().text.rfind("Unable to save the settings file doc.setf", 0),
+                  0u)
+            << td::Dialogs().back().text;
+        EXPECT_TRUE(w->IsOpen()) << "the document was thrown away";
+        EXPECT_TRUE(w->Visible());
+        EXPECT_EQ(rb::WindowCount(), 1);
+        EXPECT_TRUE(w->dirty);
+        EXPECT_EQ(SavedState(*w), expected);
+
+        // Once a save can succeed, the close goes on.
+        w->thisFile = rb::GetFolderItem("saved.setf");
+        c.close(*w);
+        EXPECT_FALSE(w->IsOpen());
+        EXPECT_EQ(Document(folder / "saved.setf"), expected);
+    }
+}
+
+// Quitting closes the windows front to back and stops at one that stays open: the windows
+// behind it stay open too.
+TEST_F(WindowTest, QuittingStopsAtAWindowWhoseSaveFails) {
+    auto behind = DocumentWindow(folder, false, true);
+    behind->thisFile = rb::GetFolderItem("behind.setf");
+    auto failing = DocumentWindow(folder, false, true);
+    failing->thisFile = rb::GetFolderItem("no such folder/doc.setf");
+    auto front = DocumentWindow(folder, false, true);
+    front->thisFile = rb::GetFolderItem("front.setf");
+    td::Script({td::MessageButton("OK")});
+    rb::Quit();
+    EXPECT_FALSE(front->IsOpen());
+    EXPECT_TRUE(failing->IsOpen());
+    EXPECT_TRUE(behind->IsOpen());
+    EXPECT_EQ(Document(folder / "behind.setf"), "") << "quitting went on past the failed save";
+
+    // Quitting again after a Save As elsewhere closes the rest.
+    failing->thisFile = rb::GetFolderItem("elsewhere.setf");
+    rb::Quit();
+    EXPECT_FALSE(failing->IsOpen());
+    EXPECT_FALSE(behind->IsOpen());
+    EXPECT_EQ(Document(folder / "elsewhere.setf"), SavedState(*failing));
+    EXPECT_EQ(Document(folder / "behind.setf"), SavedState(*behind));
+}
+
+// Save As starts where the document is, offering its name; a document without a file starts
+// in the default folder.
+TEST_F(WindowTest, SaveAsStartsInTheFolderOfTheDocument) {
+    std::filesystem::create_directory(folder / "docs");
+    auto w = DocumentWindow(folder, false, true);
+    w->thisFile = rb::GetFolderItem("docs/plan.setf");
+    td::Script({td::Cancel(td::DialogKind::Save), td::Cancel(td::DialogKind::Save)});
+    ASSERT_TRUE(td::ChooseMenuItem(*w, "FileSaveAs"));
+    w->thisFile = nullptr;
+    ASSERT_TRUE(td::ChooseMenuItem(*w, "FileSaveAs"));
+    ASSERT_EQ(td::Dialogs().size(), 2u);
+    EXPECT_EQ(td::Dialogs()[0].folder, folder / "docs");
+    EXPECT_EQ(td::Dialogs()[0].detail, "plan.setf");
+    EXPECT_EQ(td::Dialogs()[1].folder, folder.Path());
+    EXPECT_EQ(td::Dialogs()[1].detail, "Untitled");
+    w->dirty = false;
 }
 
 struct FailedSaveCase {

@@ -12,6 +12,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+namespace td = rb::testdriver;
 
 using namespace std::string_literals;
 
@@ -55,7 +56,7 @@ TEST_F(WindowTest, SavedBytesAreTheFormatByteForByte) {
 }
 
 TEST_F(WindowTest, OutputFileIsStoredAsTheAliasPluginsRecord) {
-    TempFolder::Put(folder / "out.pdf", "%PDF");
+    TempFolder::Put(folder / "out.pdf", "%PDF-1.4");
     auto w = NewDrawingWindow();
     w->outputFile = rb::GetFolderItem("out.pdf");
     ASSERT_TRUE(w->SaveSettings(rb::GetFolderItem("doc.setf")));
@@ -90,7 +91,7 @@ const RoundTripCase kRoundTrips[] = {
          SetFieldText(w, "EditLeftMargin", "");
          SetFieldText(w, "EditRightMargin", "x y");
          w.ControlByName<rb::CheckBox>("CheckBoxViewGraph")->SetValue(false);
-         TempFolder::Put(folder / "out.pdf", "%PDF");
+         TempFolder::Put(folder / "out.pdf", "%PDF-1.4");
          w.outputFile = rb::GetFolderItem("out.pdf");
          AddElement(w, "LINE 1 2 3 4 1 0 0 0");
          AddElement(w, "CIRCLE 2 2 1 0.5 1 0 0");
@@ -190,6 +191,62 @@ TEST_F(WindowTest, OutputFileIsFoundAgainThroughItsAlias) {
                   *c.found ? fs::path(c.found).filename().string() : "");
         first->Window::Close();
         second->Window::Close();
+    }
+}
+
+// A record may name any file, but the next Generate replaces the output file unasked: only a
+// PDF file is taken, anything else leaves the window without one, so that Generate asks.
+struct OutputKindCase {
+    const char *name;
+    std::string target; // relative to the test folder, or absolute
+    std::function<void(TempFolder &)> make;
+    bool taken;
+};
+
+const OutputKindCase kOutputKinds[] = {
+    {"a PDF file", "out.pdf", [](TempFolder &f) { TempFolder::Put(f / "out.pdf", "%PDF-1.4\r"); },
+     true},
+    {"a text file", "notes.txt",
+     [](TempFolder &f) { TempFolder::Put(f / "notes.txt", "my notes"); }, false},
+    {"a text file named .pdf", "notes.pdf",
+     [](TempFolder &f) { TempFolder::Put(f / "notes.pdf", "%PDF but not the header"); }, false},
+    {"an empty file", "empty.pdf", [](TempFolder &f) { TempFolder::Put(f / "empty.pdf", ""); },
+     false},
+    {"a folder", "pdfs", [](TempFolder &f) { fs::create_directory(f / "pdfs"); }, false},
+    {"a device", "/dev/null", [](TempFolder &) {}, false},
+};
+
+TEST_F(WindowTest, OnlyAPDFFileIsTakenAsTheOutputFile) {
+    for (const OutputKindCase &c : kOutputKinds) {
+        SCOPED_TRACE(c.name);
+        td::Reset();
+        c.make(folder);
+        rb::Ref<rb::FolderItem> target = rb::GetFolderItem(c.target);
+        const bool plainFile = fs::is_regular_file(target->NativePath());
+        const std::string before = plainFile ? TempFolder::Get(target->NativePath()) : "";
+        {
+            // The record as the alias plug-in makes it for that file.
+            auto alias = rb::New<MacAliasWQX>();
+            ASSERT_EQ(alias->Create(nullptr, target.get()), 0);
+            const std::string record = alias->GetRecord();
+            TempFolder::Put(folder / "doc.setf",
+                            kDefaultSetUpBytes + I(static_cast<std::int32_t>(record.size())) +
+                                record + P("DATA_FOLLOWS") + I(0));
+        }
+        auto w = NewDrawingWindow();
+        ASSERT_TRUE(w->LoadSettings(rb::GetFolderItem("doc.setf")));
+        EXPECT_EQ(w->outputFile ? w->outputFile->NativePath() : "none",
+                  c.taken ? target->NativePath() : "none");
+        EXPECT_EQ(FieldText(*w, "StaticFileName"), c.taken ? target->Name() : "");
+        // Nothing outside the test folder is ever generated over.
+        if (!plainFile || !target->NativePath().starts_with(folder.Path()))
+            continue;
+        td::Script({td::Cancel(td::DialogKind::Save)});
+        td::Click(*w, "PushButtonGenerate");
+        EXPECT_EQ(td::PendingAnswers(), c.taken ? 1 : 0) << "whether Generate asked for a file";
+        EXPECT_EQ(TempFolder::Get(target->NativePath()) != before, c.taken)
+            << "whether Generate wrote the file";
+        w->Window::Close();
     }
 }
 

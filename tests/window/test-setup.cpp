@@ -152,6 +152,24 @@ TEST_F(WindowTest, UnitChangeConvertsTheMarginsAndBack) {
     }
 }
 
+// A settings file keeps 255 bytes of each margin: typing stops there, counting bytes, so a
+// typed margin never makes the document unsavable.
+TEST_F(WindowTest, MarginFieldsTakeNoMoreThanASettingsFileKeeps) {
+    auto w = NewDrawingWindow();
+    for (const char *margin :
+         {"EditTopMargin", "EditBottomMargin", "EditLeftMargin", "EditRightMargin"}) {
+        SCOPED_TRACE(margin);
+        SetFieldText(*w, margin, "");
+        rb::testdriver::TypeText(*w, margin, std::string(300, '1'));
+        EXPECT_EQ(FieldText(*w, margin), std::string(255, '1'));
+        // A two-byte character no longer fits where one byte is left; a one-byte one does.
+        SetFieldText(*w, margin, std::string(254, '2'));
+        rb::testdriver::TypeText(*w, margin, "\xc3\xa9" "3");
+        EXPECT_EQ(FieldText(*w, margin), "3" + std::string(254, '2'));
+    }
+    EXPECT_TRUE(w->SaveSettings(rb::GetFolderItem("margins.setf")));
+}
+
 TEST_F(WindowTest, CustomSizeIsTakenInWholePointsOfTheCurrentUnit) {
     auto w = NewDrawingWindow();
     ChoosePopupItem(*w, "PopupPaperSize", 12);

@@ -24,7 +24,9 @@
 //   closed, the framework quits: on this platform a program without windows has no menu to
 //   quit from.
 // - Quit() closes every open window through its Close event, the front one first, then ends
-//   the event loop; RuntimeRun raises the application's Close event and returns.
+//   the event loop; RuntimeRun raises the application's Close event and returns. A window that
+//   stays open (window.h, StayOpen) stops the quit: it and the windows behind it stay open
+//   and the loop goes on.
 // - Menu items that no window takes go to the application's handlers (see menus.h).
 #pragma once
 
@@ -95,7 +97,7 @@ bool RuntimeRunning();
 // Closes every window and ends the event loop (see above). Without a running loop it only
 // closes the windows.
 void Quit(std::int32_t exitStatus = 0);
-// Closes what is left, releases the application object and returns the exit status: that of
+// Closes what is left (no window can stay open here), releases the application object and returns the exit status: that of
 // Quit, or 1 after an unhandled exception.
 std::int32_t RuntimeExit();
 // Reports a failure that keeps the program from starting (a missing part of its

@@ -65,6 +65,8 @@ struct ControlSettings {
     // EditField.
     bool Border = true;
     bool ReadOnly = false;
+    // EditField: see EditField::SetLimitText (0: no limit).
+    std::int32_t LimitText = 0;
     // Listbox: see Listbox::SetColumnWidths.
     std::int32_t ColumnCount = 1;
     const char *ColumnWidths = "";
@@ -168,6 +170,11 @@ class EditField : public Control {
     void SetText(const std::string &text);
     bool ReadOnly() const;
     void SetReadOnly(bool readOnly);
+    // The most bytes (not characters) the user can make the text: typing or pasting that would
+    // go beyond is refused, and the text stays as it was. 0 for no limit. SetText is not
+    // limited.
+    std::int32_t LimitText() const;
+    void SetLimitText(std::int32_t bytes);
 };
 
 // A label. Events: Open.

@@ -52,8 +52,10 @@ bool SelectColor(Color &color, const std::string &prompt);
 // shows every file). Null when cancelled.
 Ref<FolderItem> GetOpenFolderItem(const std::string &fileTypes);
 
-// The save dialog for a file of the type named fileType, offering defaultName. A chosen name
-// without an extension gets the type's first one. Null when cancelled.
-Ref<FolderItem> GetSaveFolderItem(const std::string &fileType, const std::string &defaultName);
+// The save dialog for a file of the type named fileType, offering defaultName in `folder` (the
+// default folder when null or not a folder). A chosen name without an extension gets the
+// type's first one. Null when cancelled.
+Ref<FolderItem> GetSaveFolderItem(const std::string &fileType, const std::string &defaultName,
+                                  const Ref<FolderItem> &folder = nullptr);
 
 } // namespace rb

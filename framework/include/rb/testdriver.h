@@ -61,6 +61,7 @@ struct DialogRecord {
     std::vector<std::string> buttons; // a message box's visible captions
     std::string answer;               // the button pressed, the path, "r,g,b", or "cancel"
     bool expected;
+    std::string folder; // the folder an open or save dialog starts in
 };
 const std::vector<DialogRecord> &Dialogs();
 // Unexpected dialogs and unhandled exceptions, one line each.

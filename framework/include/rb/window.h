@@ -32,8 +32,11 @@
 // - Windows are not modal, and any number may be open. The framework holds a reference to
 //   every open window until it closes, so the program need not keep one.
 // - Close() (or the window's close box, or Quit()) raises the Close event, then the window
-//   disappears; the close cannot be refused. Its controls stay usable as objects but no
-//   event of theirs reaches the window's handlers any more. Closing twice does nothing.
+//   disappears. Its controls stay usable as objects but no event of theirs reaches the
+//   window's handlers any more. Closing twice does nothing.
+// - A Close event handler that calls StayOpen() refuses the close: the window stays open as it
+//   was, and a Quit in progress stops, leaving it and the windows behind it open. (A handler
+//   that throws does not refuse; nor does anything when the framework itself shuts down.)
 // - While a handler runs, its window and control stay alive, even when it closes the window.
 // - On this platform the event loop ends when the last visible window closes.
 // - A window without a menu bar of its own shows the application's.
@@ -72,6 +75,9 @@ class Window : public Object {
     void Construct();
     // Closes the window (see above).
     void Close();
+    // Called from the window's Close event: the window stays open (see above). Does nothing
+    // anywhere else.
+    void StayOpen();
     // Constructed and not yet closed.
     bool IsOpen() const;
 

@@ -102,7 +102,11 @@ void TestWindow::AddMenuHandlers(Window &w) {
 }
 
 void TestWindow::Open() { log.push_back("Open"); }
-void TestWindow::Close() { log.push_back("Close"); }
+void TestWindow::Close() {
+    log.push_back("Close");
+    if (stayOpen)
+        StayOpen();
+}
 
 void TestWindow::EnableMenuItems() {
     log.push_back("EnableMenuItems");

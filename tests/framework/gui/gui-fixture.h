@@ -33,6 +33,7 @@ class TestWindow : public rb::Window {
     EventLog log;
     bool cutAllowed = false;   // what EnableMenuItems decides for "EditCut"
     bool paintSwatches = true; // ListBox1 paints column 1 as a swatch
+    bool stayOpen = false;     // Close asks to stay open
     struct CellPaint {
         std::int32_t row, column, width, height;
     };

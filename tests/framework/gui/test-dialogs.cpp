@@ -27,6 +27,7 @@ std::string Folder() {
 TEST_F(GuiTest, FileAndColourDialogsTakeTheirScriptedAnswers) {
     RegisterSettingsType();
     const std::string folder = Folder();
+    std::filesystem::create_directories(folder);
     testdriver::Script({
         testdriver::OpenDialog(folder + "/a.setf"),
         testdriver::Cancel(DialogKind::Open),
@@ -46,10 +47,12 @@ TEST_F(GuiTest, FileAndColourDialogsTakeTheirScriptedAnswers) {
     Ref<FolderItem> saved = GetSaveFolderItem("Setf", "Untitled");
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->NativePath(), folder + "/Untitled.setf");
-    saved = GetSaveFolderItem("Setf", "Untitled");
+    // A save dialog starts in the folder given, when it is one.
+    saved = GetSaveFolderItem("Setf", "Untitled", FolderItem::FromPath(folder));
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->NativePath(), folder + "/page.pdf");
-    EXPECT_EQ(GetSaveFolderItem("Setf", "Untitled"), nullptr);
+    EXPECT_EQ(GetSaveFolderItem("Setf", "Untitled", FolderItem::FromPath(folder + "/a.setf")),
+              nullptr);
 
     Color colour = RGB(1, 2, 3);
     EXPECT_TRUE(SelectColor(colour, "Select a Color"));
@@ -60,11 +63,16 @@ TEST_F(GuiTest, FileAndColourDialogsTakeTheirScriptedAnswers) {
     const auto &dialogs = testdriver::Dialogs();
     ASSERT_EQ(dialogs.size(), 7u);
     EXPECT_EQ(dialogs[0].text, "Setf");
+    const std::string current = std::filesystem::current_path().string();
+    for (std::size_t i : {0u, 1u, 2u, 4u})
+        EXPECT_EQ(dialogs[i].folder, current) << "dialog " << i;
+    EXPECT_EQ(dialogs[3].folder, folder);
     EXPECT_EQ(dialogs[2].detail, "Untitled");
     EXPECT_EQ(dialogs[2].answer, folder + "/Untitled.setf");
     EXPECT_EQ(dialogs[4].answer, "cancel");
     EXPECT_EQ(dialogs[5].text, "Select a Color");
     EXPECT_EQ(dialogs[5].answer, "10,20,30");
+    std::filesystem::remove(folder);
 }
 
 TEST_F(GuiTest, MessageBoxesReturnTheScriptedButtonAndRecordTheirTexts) {

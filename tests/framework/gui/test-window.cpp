@@ -283,6 +283,31 @@ TEST_F(GuiTest, ClosingRunsCloseOnceAndLeavesTheControlsAsObjects) {
     EXPECT_EQ(w->log.size(), before) << Describe(w->log);
 }
 
+// A Close handler may keep its window open: from code, the close box and Quit alike, and a
+// quit stops there, leaving the windows behind it open. Shutting down closes it all the same.
+TEST_F(GuiTest, ACloseHandlerCanKeepItsWindowOpen) {
+    auto behind = NewWindow<TestWindow>();
+    auto staying = NewWindow<TestWindow>();
+    auto front = NewWindow<TestWindow>();
+    staying->stayOpen = true;
+    staying->Window::Close();
+    testdriver::ClickCloseBox(*staying);
+    EXPECT_TRUE(staying->IsOpen());
+    EXPECT_TRUE(staying->Visible());
+    Quit();
+    EXPECT_FALSE(front->IsOpen());
+    EXPECT_TRUE(staying->IsOpen());
+    EXPECT_TRUE(behind->IsOpen());
+    EXPECT_EQ(std::count(staying->log.begin(), staying->log.end(), "Close"), 3)
+        << Describe(staying->log);
+    EXPECT_EQ(std::count(behind->log.begin(), behind->log.end(), "Close"), 0);
+    staying->StayOpen(); // outside its Close event: nothing
+    testdriver::Reset();
+    EXPECT_FALSE(staying->IsOpen());
+    EXPECT_FALSE(behind->IsOpen());
+    EXPECT_EQ(WindowCount(), 0);
+}
+
 TEST_F(GuiTest, TheTestWindowRendersToAPicture) {
     auto app = New<Application>();
     auto bar = New<MenuBar>();
