@@ -97,8 +97,8 @@ bool RuntimeRunning();
 // Closes every window and ends the event loop (see above). Without a running loop it only
 // closes the windows.
 void Quit(std::int32_t exitStatus = 0);
-// Closes what is left (no window can stay open here), releases the application object and returns the exit status: that of
-// Quit, or 1 after an unhandled exception.
+// Closes what is left (no window can stay open here), releases the application object and
+// returns the exit status: that of Quit, or 1 after an unhandled exception.
 std::int32_t RuntimeExit();
 // Reports a failure that keeps the program from starting (a missing part of its
 // installation): the message goes to the debug log and to a message box the user dismisses,
