@@ -78,7 +78,8 @@ void App::WriteDebugMsg(const std::string &message) { rb::System::DebugLog(messa
 
 namespace {
 
-// Every "," in out from `begin` on becomes ".", in place: a text without one costs one look.
+// Every "," in out from `begin` on becomes ".", in place: a number's few bytes are looked at
+// once, and nothing is copied.
 void CommasToPoints(std::string &out, std::size_t begin) {
     std::replace(out.begin() + static_cast<std::ptrdiff_t>(begin), out.end(), ',', '.');
 }

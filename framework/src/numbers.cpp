@@ -57,11 +57,24 @@ constexpr auto kPowersOfTen = [] {
     return powers;
 }();
 
-// Writes the n decimal digits of v, leading zeros included, to out[0] ... out[n - 1].
-void WriteDigits(char *out, std::uint32_t v, int n) {
-    for (int i = n - 1; i >= 0; --i) {
-        out[i] = static_cast<char>('0' + v % 10);
-        v /= 10;
+// "00" to "99".
+constexpr auto kDigitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+        pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}();
+
+// Writes the eight decimal digits of v < 10^8, leading zeros included, to out[0] ... out[7],
+// two at a time.
+void WriteEightDigits(char *out, std::uint32_t v) {
+    for (int i = 6; i >= 0; i -= 2) {
+        const std::size_t pair = 2 * (v % 100);
+        out[i] = kDigitPairs[pair];
+        out[i + 1] = kDigitPairs[pair + 1];
+        v /= 100;
     }
 }
 
@@ -104,9 +117,12 @@ bool ToDecimalExact(double magnitude, Decimal &d) {
         q = static_cast<std::uint64_t>(lowest);
         ++exponent;
     }
-    // Seven digits, then eight: two independent runs of 32-bit arithmetic.
-    WriteDigits(d.digits, static_cast<std::uint32_t>(q / 100000000), 7);
-    WriteDigits(d.digits + 7, static_cast<std::uint32_t>(q % 100000000), 8);
+    // Fifteen digits as two runs of eight in 32-bit arithmetic, the first one's leading zero
+    // dropped.
+    char digits[16];
+    WriteEightDigits(digits, static_cast<std::uint32_t>(q / 100000000));
+    WriteEightDigits(digits + 8, static_cast<std::uint32_t>(q % 100000000));
+    std::copy(digits + 1, digits + 16, d.digits);
     d.count = kSignificantDigits;
     d.exponent = exponent;
     d.TrimZeros();
