@@ -67,15 +67,17 @@ constexpr auto kDigitPairs = [] {
     return pairs;
 }();
 
-// Writes the eight decimal digits of v < 10^8, leading zeros included, to out[0] ... out[7],
-// two at a time.
-void WriteEightDigits(char *out, std::uint32_t v) {
-    for (int i = 6; i >= 0; i -= 2) {
+// Writes the n decimal digits of v, leading zeros included, to out[0] ... out[n - 1], two at
+// a time from the right.
+void WriteDigits(char *out, std::uint32_t v, int n) {
+    for (; n >= 2; v /= 100) {
+        n -= 2;
         const std::size_t pair = 2 * (v % 100);
-        out[i] = kDigitPairs[pair];
-        out[i + 1] = kDigitPairs[pair + 1];
-        v /= 100;
+        out[n] = kDigitPairs[pair];
+        out[n + 1] = kDigitPairs[pair + 1];
     }
+    if (n == 1)
+        out[0] = static_cast<char>('0' + v);
 }
 
 // The digits of the magnitudes a page is made of, 10^-7 to 10^14, by exact integer arithmetic
@@ -117,12 +119,9 @@ bool ToDecimalExact(double magnitude, Decimal &d) {
         q = static_cast<std::uint64_t>(lowest);
         ++exponent;
     }
-    // Fifteen digits as two runs of eight in 32-bit arithmetic, the first one's leading zero
-    // dropped.
-    char digits[16];
-    WriteEightDigits(digits, static_cast<std::uint32_t>(q / 100000000));
-    WriteEightDigits(digits + 8, static_cast<std::uint32_t>(q % 100000000));
-    std::copy(digits + 1, digits + 16, d.digits);
+    // Fifteen digits as seven and eight, in 32-bit arithmetic.
+    WriteDigits(d.digits, static_cast<std::uint32_t>(q / 100000000), 7);
+    WriteDigits(d.digits + 7, static_cast<std::uint32_t>(q % 100000000), 8);
     d.count = kSignificantDigits;
     d.exponent = exponent;
     d.TrimZeros();
@@ -202,7 +201,8 @@ bool IsGroupMark(std::string_view integerPattern, std::size_t i) {
 // are grouped as the places after the last mark are ("#,##0": in threes). Built back to front
 // in `out` and turned round at the end.
 void AppendIntegerPart(std::string &out, const Decimal &d, std::string_view pattern) {
-    const std::size_t firstPlaceholder = pattern.find_first_of("0#");
+    const std::size_t firstPlaceholder = static_cast<std::size_t>(
+        std::find_if(pattern.begin(), pattern.end(), IsDigitPlaceholder) - pattern.begin());
     int groupSize = 0;
     for (std::size_t i = pattern.size(); i-- > 0 && !IsGroupMark(pattern, i);)
         groupSize += IsDigitPlaceholder(pattern[i]) ? 1 : 0;
@@ -295,25 +295,29 @@ std::int32_t ToInt32(double x) {
 void AppendStr(std::string &out, double x) {
     x = Finite(x);
     const Decimal d = ToDecimal(std::fabs(x));
+    if (d.count == 0) { // zero, negative zero included
+        out.push_back('0');
+        return;
+    }
     // At most 341 bytes: "-0.", 323 zeros and the 15 digits of the smallest double.
     char text[348];
     char *end = text;
-    if (d.count == 0) // zero, negative zero included
+    if (x < 0)
+        *end++ = '-';
+    const int n = d.count;
+    const int e = d.exponent; // the digits before the point, when positive
+    if (e <= 0) {             // 0.000ddd
         *end++ = '0';
-    else {
-        if (x < 0)
-            *end++ = '-';
-        const int integerDigits = d.IntegerDigits();
-        if (integerDigits == 0)
-            *end++ = '0';
-        for (int place = integerDigits - 1; place >= 0; --place)
-            *end++ = d.Digit(place);
-        const int fractionDigits = d.count - d.exponent;
-        if (fractionDigits > 0) {
-            *end++ = '.';
-            for (int place = -1; place >= -fractionDigits; --place)
-                *end++ = d.Digit(place);
-        }
+        *end++ = '.';
+        end = std::fill_n(end, -e, '0');
+        end = std::copy_n(d.digits, n, end);
+    } else if (e >= n) { // ddd000
+        end = std::copy_n(d.digits, n, end);
+        end = std::fill_n(end, e - n, '0');
+    } else { // dd.ddd
+        end = std::copy_n(d.digits, e, end);
+        *end++ = '.';
+        end = std::copy_n(d.digits + e, n - e, end);
     }
     out.append(text, end);
 }
