@@ -5,8 +5,9 @@
 // disk until CloseFile compresses that string and writes the whole file: a PDF 1.4 document of
 // 22 objects with the 14 standard Type 1 fonts (MacRomanEncoding) and one deflated page.
 //
-// Every number goes into the file through App()->mystring or App()->myformatstring, so it has
-// "." as its decimal mark whatever the locale. Text given to Show and ShowRotated is UTF-8 and
+// Every number goes into the file through App()->mystring or App()->myformatstring (the content
+// operators write theirs straight into the line they build, through the appending forms), so
+// it has "." as its decimal mark whatever the locale. Text given to Show and ShowRotated is UTF-8 and
 // is written as MacRoman bytes, the encoding the fonts are declared with.
 //
 // A writer belongs to one document window and is reused for every page it generates:
