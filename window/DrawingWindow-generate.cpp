@@ -90,7 +90,7 @@ void DrawingWindow::DoPage() {
     // Room for the most a page takes in, and the row that crosses the limit: the system hands
     // out the memory only as the content is written, and the content never moves as it grows.
     // (Growing by doubling copied every page up to twice and briefly held two copies.)
-    pdf->stream.reserve(kPageContentLimit + kPageContentSlack);
+    rb::ReserveLargeText(pdf->stream, kPageContentLimit + kPageContentSlack);
     pdf->SetParameter("compatibility", "1.4");
     pdf->SetInfo("Creator", "Vellumet");
     pdf->SetInfo("Author", "Quillmark");

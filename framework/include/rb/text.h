@@ -71,6 +71,12 @@ std::string Chr(std::int32_t code);
 // The code point of the first character, 0 for an empty text.
 std::int32_t Asc(const std::string &text);
 
+// Makes room in text for `bytes` bytes in all, keeping what it holds, for a large text that is
+// then written once from end to end (a page's content). The memory is not used before it is
+// written; where the system has large pages, the room is offered to them, so that writing it
+// costs far fewer page faults.
+void ReserveLargeText(std::string &text, std::size_t bytes);
+
 // The platform's line end; "\n" here.
 const std::string &EndOfLine();
 
