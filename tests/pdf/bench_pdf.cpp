@@ -3,7 +3,8 @@
 // For 10^4, 10^5 and 7 x 10^5 lines, a drawing window on a Letter page holds one REPEATLINE
 // row of that many horizontal lines, and its Generate button is pressed as the user presses it
 // (under the framework's test driver, so the written file is recorded, not opened). Printed
-// per size: the Generate time (the best of three presses), the time zlib alone needs to
+// per size: the Generate time (the best of three presses, and the first press, which also
+// pays for the window's first use of the memory it writes), the time zlib alone needs to
 // deflate the same content at level 1 in one call (best of three), their ratio, lines per
 // second (the same for every size when generation is linear), the content and file sizes, and
 // the peak memory of Generate itself: the peak resident memory during the press less what the
@@ -93,8 +94,9 @@ int main() {
     TempFolder folder;
     const std::string file = folder / "bench.pdf";
 
-    std::printf("%7s %10s %9s %7s %10s %10s %9s %8s %12s\n", "lines", "Generate s", "zlib s",
-                "ratio", "lines/s", "content B", "file B", "peak MB", "peak/content");
+    std::printf("%7s %10s %8s %9s %7s %10s %10s %9s %8s %12s\n", "lines", "Generate s",
+                "first s", "zlib s", "ratio", "lines/s", "content B", "file B", "peak MB",
+                "peak/content");
     for (long lines : {10000L, 100000L, 700000L}) {
         rb::Ref<DrawingWindow> w = rb::NewWindow<DrawingWindow>(); // Letter, inches
         w->outputFile = rb::FolderItem::FromPath(file);
@@ -103,8 +105,11 @@ int main() {
                      " 0.5 0 0 0");
 
         GenerateRun best{1e9, 0};
+        double first = 0;
         for (int run = 0; run < 3; ++run) {
             const GenerateRun r = PressGenerate(*w);
+            if (run == 0)
+                first = r.seconds;
             best.seconds = std::min(best.seconds, r.seconds);
             best.peakKilobytes = std::max(best.peakKilobytes, r.peakKilobytes);
         }
@@ -121,8 +126,8 @@ int main() {
             zlib = std::min(zlib, ZlibAlone(content));
         const auto fileBytes = static_cast<long long>(TempFolder::Get(file).size());
         const double peakBytes = static_cast<double>(best.peakKilobytes) * 1024.0;
-        std::printf("%7ld %10.3f %9.3f %6.2fx %10.0f %10zu %9lld %8.1f %11.2fx\n", lines,
-                    best.seconds, zlib, best.seconds / zlib,
+        std::printf("%7ld %10.3f %8.3f %9.3f %6.2fx %10.0f %10zu %9lld %8.1f %11.2fx\n", lines,
+                    best.seconds, first, zlib, best.seconds / zlib,
                     static_cast<double>(lines) / best.seconds, content.size(), fileBytes,
                     peakBytes / (1024.0 * 1024.0), peakBytes / static_cast<double>(content.size()));
     }
