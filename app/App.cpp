@@ -6,6 +6,8 @@
 #include "rb/system.h"
 #include "rb/text.h"
 
+#include <algorithm>
+
 namespace {
 
 // The maker's web server, home of the product page and the version check.
@@ -81,8 +83,36 @@ bool App::_AppleCheckForLatestVersion_Action() {
 
 void App::WriteDebugMsg(const std::string &message) { rb::System::DebugLog(message); }
 
-std::string App::mystring(double x) { return rb::ReplaceAllB(rb::Str(x), ",", "."); }
+namespace {
+
+// Every "," in out from `begin` on becomes ".", in place: a number's few bytes are looked at
+// once, and nothing is copied.
+void CommasToPoints(std::string &out, std::size_t begin) {
+    std::replace(out.begin() + static_cast<std::ptrdiff_t>(begin), out.end(), ',', '.');
+}
+
+} // namespace
+
+void App::AppendMystring(std::string &out, double x) {
+    const std::size_t begin = out.size();
+    rb::AppendStr(out, x);
+    CommasToPoints(out, begin);
+}
+
+void App::AppendMyformatstring(std::string &out, double x, std::string_view pattern) {
+    const std::size_t begin = out.size();
+    rb::AppendFormat(out, x, pattern);
+    CommasToPoints(out, begin);
+}
+
+std::string App::mystring(double x) {
+    std::string text;
+    AppendMystring(text, x);
+    return text;
+}
 
 std::string App::myformatstring(double x, const std::string &pattern) {
-    return rb::ReplaceAllB(rb::Format(x, pattern), ",", ".");
+    std::string text;
+    AppendMyformatstring(text, x, pattern);
+    return text;
 }

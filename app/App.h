@@ -5,6 +5,7 @@
 #include "rb/files.h"
 
 #include <string>
+#include <string_view>
 
 class App : public rb::Application {
 public:
@@ -24,6 +25,10 @@ public:
     std::string mystring(double x);
     // A double through a format pattern, with every "," replaced by ".".
     std::string myformatstring(double x, const std::string &pattern);
+    // The same two texts appended to `out`, for callers that build a line of many numbers
+    // without a text per number; only the appended text has its commas replaced.
+    void AppendMystring(std::string &out, double x);
+    void AppendMyformatstring(std::string &out, double x, std::string_view pattern);
 };
 
 // The application object registered with the framework, reached through this accessor at each

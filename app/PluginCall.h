@@ -11,13 +11,14 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace plugincall {
 
 // A string argument, held for the length of one call.
 class StringArg {
 public:
-    explicit StringArg(const std::string &bytes) : s_(rb::PluginStringFromBytes(bytes)) {}
+    explicit StringArg(std::string_view bytes) : s_(rb::PluginStringFromBytes(bytes)) {}
     ~StringArg() { rb::PluginStringRelease(s_); }
     StringArg(const StringArg &) = delete;
     StringArg &operator=(const StringArg &) = delete;
@@ -48,7 +49,7 @@ template <std::int32_t S> std::int32_t Int(void *inst) {
     return PluginStub<S, std::int32_t, void *>(inst);
 }
 
-template <std::int32_t S> bool BoolString(void *inst, const std::string &data) {
+template <std::int32_t S> bool BoolString(void *inst, std::string_view data) {
     StringArg s(data);
     return PluginStub<S, std::int32_t, void *, FrameworkString *>(inst, s.get()) != 0;
 }

@@ -16,7 +16,7 @@ public:
     void ProcessZip() { plugincall::Void<Init + 3>(inst()); }
     void EndZip() { plugincall::Void<Init + 4>(inst()); }
     // False, and nothing taken, for more than 65,536 bytes.
-    bool SetInput(const std::string &data) { return plugincall::BoolString<Init + 6>(inst(), data); }
+    bool SetInput(std::string_view data) { return plugincall::BoolString<Init + 6>(inst(), data); }
     std::string GetOutput() { return plugincall::String<Init + 7>(inst()); }
     std::int32_t InputAvail() { return plugincall::Int<Init + 8>(inst()); }
     std::int32_t OutputSize() { return plugincall::Int<Init + 9>(inst()); }

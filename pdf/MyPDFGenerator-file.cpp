@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 namespace {
 
@@ -45,6 +46,17 @@ const char *const kFontResourceLines[] = {
 };
 
 std::string FileName(const rb::Ref<rb::FolderItem> &file) { return file ? file->Name() : ""; }
+
+// The Adler-32 of n bytes from the start value 0, from their Adler-32 from the usual start
+// value 1 (which the compressor keeps): the start value 1 adds 1 to the first sum and, as the
+// second sum adds up the first after every byte, n to the second.
+std::int32_t AdlerFromZero(std::int32_t adlerFromOne, std::size_t n) {
+    constexpr std::uint32_t kModulus = 65521;
+    const auto bits = static_cast<std::uint32_t>(adlerFromOne);
+    const std::uint32_t first = (bits & 0xFFFF) + kModulus - 1;
+    const std::uint32_t second = (bits >> 16) + kModulus - static_cast<std::uint32_t>(n % kModulus);
+    return static_cast<std::int32_t>((second % kModulus) << 16 | first % kModulus);
+}
 
 } // namespace
 
@@ -114,17 +126,13 @@ bool MyPDFGenerator::CompressStream(std::string &framed) {
     framed.clear();
     // Line art deflates to well under a quarter of its size; anything larger grows by doubling.
     framed.reserve(n / 4 + 1024);
-    std::int32_t adler = 0;
-    std::string piece;
-    piece.reserve(std::min(n, kCompressorInputWindow));
 
-    // Feed the content a window at a time; step the compressor until it has taken the whole
-    // piece and has no output left over (a step that fills the output window may have more
-    // pending), taking the output after every step.
+    // Feed the content a window at a time, straight from the content; step the compressor
+    // until it has taken the whole piece and has no output left over (a step that fills the
+    // output window may have more pending), taking the output after every step.
+    const std::string_view content(stream);
     for (std::size_t pos = 0; pos < n; pos += kCompressorInputWindow) {
-        piece.assign(stream, pos, std::min(kCompressorInputWindow, n - pos));
-        adler = zip->Adler32(adler, piece);
-        if (!zip->SetInput(piece))
+        if (!zip->SetInput(content.substr(pos, kCompressorInputWindow)))
             return false;
         for (;;) {
             const std::int32_t pendingInput = zip->InputAvail();
@@ -140,6 +148,9 @@ bool MyPDFGenerator::CompressStream(std::string &framed) {
                 return false; // no progress: the compressor is stuck
         }
     }
+
+    // The compressor has checksummed all of the content as it took it in.
+    const std::int32_t adler = AdlerFromZero(zip->CRC(), n);
 
     // Finish the stream. The output window is empty here and the last deflate block is
     // bounded by zlib's internal buffer, well below the window, so nothing is cut off.

@@ -19,10 +19,8 @@ constexpr double kPi = 3.1415927;
 // A quarter arc's control points lie this fraction of the radius from its end points.
 constexpr double kCircleFactor = 0.5522847498;
 
-const std::string kCR = "\r";
-
-std::string T(double v) { return App()->mystring(v); }
-std::string F(double v, const std::string &pattern) { return App()->myformatstring(v, pattern); }
+ContentNumber T(double v) { return {v}; }
+ContentNumber F(double v, const char *pattern) { return {v, pattern}; }
 
 struct Point {
     double x;
@@ -63,24 +61,23 @@ void MyPDFGenerator::DrawCircle(double x, double y, double radius) {
             break;
         }
 
-        AddToStream(T(p0.x) + " " + T(p0.y) + " m" + kCR);
-        AddToStream(T(c1.x) + " " + T(c1.y) + " " + T(c2.x) + " " + T(c2.y) + " " + T(p1.x) + " " +
-                    T(p1.y) + " c" + kCR);
+        AddLine(T(p0.x), " ", T(p0.y), " m");
+        AddLine(T(c1.x), " ", T(c1.y), " ", T(c2.x), " ", T(c2.y), " ", T(p1.x), " ", T(p1.y),
+                " c");
     }
-    AddToStream(" S" + kCR);
+    AddLine(" S");
 }
 
 void MyPDFGenerator::ShowRotated(const std::string &text, double angle, double x, double y) {
-    static const std::string kPattern = "-00000.00000000";
+    static const char *const kPattern = "-00000.00000000";
     const double t = (angle * kPi) / 180.0;
-    AddToStream("BT" + kCR);
-    AddToStream(FontLine() + kCR);
-    AddToStream(F(std::cos(t), kPattern) + " " + F(std::sin(t), kPattern) + " " +
-                F(-std::sin(t), kPattern) + " " + F(std::cos(t), kPattern) + " " + T(x) + " " +
-                T(y) + " Tm" + kCR);
-    AddToStream(T(textX) + " " + T(textY) + " Td" + kCR);
-    AddToStream("(" + LiteralString(text) + ") Tj" + kCR);
-    AddToStream("ET" + kCR);
+    AddLine("BT");
+    AddFontLine();
+    AddLine(F(std::cos(t), kPattern), " ", F(std::sin(t), kPattern), " ", F(-std::sin(t), kPattern),
+            " ", F(std::cos(t), kPattern), " ", T(x), " ", T(y), " Tm");
+    AddLine(T(textX), " ", T(textY), " Td");
+    AddLine("(", LiteralString(text), ") Tj");
+    AddLine("ET");
 }
 
 void MyPDFGenerator::DrawRotatedText(const std::string &text, double x, double y, double radius,

@@ -1,7 +1,8 @@
 // MyPDFGenerator.cpp -- the writer object: set-up, page framing and the content operators.
 //
 // Each operator builds each of its lines whole, ending in one carriage return, and appends it
-// with one AddToStream call. Numbers become text at the point of use through the App object.
+// with one AddToStream call. Numbers become text at the point of use through the App object,
+// written straight into the line being built.
 #include "MyPDFGenerator.h"
 
 #include "App.h"
@@ -11,11 +12,9 @@
 
 namespace {
 
-const std::string kCR = "\r";
-
-std::string T(double v) { return App()->mystring(v); }
-std::string T(std::int32_t v) { return App()->mystring(static_cast<double>(v)); }
-std::string F(double v, const std::string &pattern) { return App()->myformatstring(v, pattern); }
+ContentNumber T(double v) { return {v}; }
+ContentNumber T(std::int32_t v) { return {static_cast<double>(v)}; }
+ContentNumber F(double v, const char *pattern) { return {v, pattern}; }
 
 } // namespace
 
@@ -100,64 +99,71 @@ double MyPDFGenerator::StringWidth(const std::string &text, std::int32_t, std::i
 
 void MyPDFGenerator::AddToStream(const std::string &text) { stream += text; }
 
-void MyPDFGenerator::SetRGBColor(double red, double green, double blue) {
-    const std::string components = F(red, "0.00") + " " + F(green, "0.00") + " " + F(blue, "0.00");
-    AddToStream(components + " RG" + kCR);
-    AddToStream(components + " rg" + kCR);
+void MyPDFGenerator::AppendPiece(const ContentNumber &number) {
+    if (number.pattern)
+        App()->AppendMyformatstring(line_, number.value, number.pattern);
+    else
+        App()->AppendMystring(line_, number.value);
 }
 
-void MyPDFGenerator::SetLineWidth(double width) { AddToStream(T(width) + " w" + kCR); }
+void MyPDFGenerator::SetRGBColor(double red, double green, double blue) {
+    // The two lines differ only in their operator; the components are converted once.
+    BuildLine(F(red, "0.00"), " ", F(green, "0.00"), " ", F(blue, "0.00"), " RG");
+    AddToStream(line_);
+    line_.replace(line_.size() - 3, 2, "rg");
+    AddToStream(line_);
+}
+
+void MyPDFGenerator::SetLineWidth(double width) { AddLine(T(width), " w"); }
 
 void MyPDFGenerator::MoveTo(double x, double y) {
     xPos = x;
     yPos = y;
-    AddToStream(T(xPos) + " " + T(yPos) + " m" + kCR);
+    AddLine(T(xPos), " ", T(yPos), " m");
 }
 
 void MyPDFGenerator::LineTo(double x, double y) {
     xPos = x;
     yPos = y;
-    AddToStream(T(xPos) + " " + T(yPos) + " l" + kCR);
+    AddLine(T(xPos), " ", T(yPos), " l");
 }
 
-void MyPDFGenerator::Stroke() { AddToStream("S" + kCR); }
+void MyPDFGenerator::Stroke() { AddLine("S"); }
 
 void MyPDFGenerator::Scale(double sx, double sy) {
-    AddToStream(F(sx, "0.00000") + " 0 0 " + F(sy, "0.00000") + " " + " 0 0 cm" + kCR);
+    AddLine(F(sx, "0.00000"), " 0 0 ", F(sy, "0.00000"), " ", " 0 0 cm");
 }
 
 void MyPDFGenerator::SetDash(std::int32_t on, std::int32_t off, std::int32_t phase) {
     if (on == 0 && off == 0)
-        AddToStream("[ ] 0 d" + kCR);
+        AddLine("[ ] 0 d");
     else
-        AddToStream("[" + T(on) + " " + T(off) + "] " + T(phase) + " d" + kCR);
+        AddLine("[", T(on), " ", T(off), "] ", T(phase), " d");
 }
 
 void MyPDFGenerator::Show(const std::string &text) {
-    AddToStream("BT" + kCR);
-    AddToStream(FontLine() + kCR);
-    AddToStream(T(textX) + " " + T(textY) + " Td" + kCR);
-    AddToStream("(" + LiteralString(text) + ") Tj" + kCR);
-    AddToStream("ET" + kCR);
+    AddLine("BT");
+    AddFontLine();
+    AddLine(T(textX), " ", T(textY), " Td");
+    AddLine("(", LiteralString(text), ") Tj");
+    AddLine("ET");
 }
 
 void MyPDFGenerator::HandleInTextMode() {
     if (!inTextMode) {
-        AddToStream("BT" + kCR);
-        AddToStream(FontLine() + kCR);
+        AddLine("BT");
+        AddFontLine();
     }
     inTextMode = true;
 }
 
 void MyPDFGenerator::HandleOutTextMode() {
     if (inTextMode)
-        AddToStream("ET" + kCR);
+        AddLine("ET");
     inTextMode = false;
 }
 
-std::string MyPDFGenerator::FontLine() const {
-    return "/F" + T(fontNum) + " " + T(fontSize) + " Tf";
-}
+void MyPDFGenerator::AddFontLine() { AddLine("/F", T(fontNum), " ", T(fontSize), " Tf"); }
 
 std::string MyPDFGenerator::LiteralString(const std::string &text) {
     const std::string bytes = Utf8ToMacRoman(text);

@@ -5,8 +5,9 @@
 // disk until CloseFile compresses that string and writes the whole file: a PDF 1.4 document of
 // 22 objects with the 14 standard Type 1 fonts (MacRomanEncoding) and one deflated page.
 //
-// Every number goes into the file through App()->mystring or App()->myformatstring, so it has
-// "." as its decimal mark whatever the locale. Text given to Show and ShowRotated is UTF-8 and
+// Every number goes into the file through App()->mystring or App()->myformatstring (the content
+// operators write theirs straight into the line they build, through the appending forms), so
+// it has "." as its decimal mark whatever the locale. Text given to Show and ShowRotated is UTF-8 and
 // is written as MacRoman bytes, the encoding the fonts are declared with.
 //
 // A writer belongs to one document window and is reused for every page it generates:
@@ -18,7 +19,15 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
+
+// A number in a content line: written as App()->mystring writes it, or, with a pattern, as
+// App()->myformatstring does.
+struct ContentNumber {
+    double value;
+    const char *pattern = nullptr;
+};
 
 class MyPDFGenerator : public rb::Object {
   public:
@@ -144,11 +153,28 @@ class MyPDFGenerator : public rb::Object {
     std::int32_t pageHeight = 0;
 
   private:
+    // Builds one content line in line_ from its pieces, texts and numbers, and ends it with a
+    // carriage return. The numbers are written straight into the line, which is reused from
+    // line to line, so building a line makes no text of its own.
+    template <class... Pieces> void BuildLine(const Pieces &...pieces) {
+        line_.clear();
+        (AppendPiece(pieces), ...);
+        line_.push_back('\r');
+    }
+    // Builds one line and appends it to the content stream.
+    template <class... Pieces> void AddLine(const Pieces &...pieces) {
+        BuildLine(pieces...);
+        AddToStream(line_);
+    }
+    void AppendPiece(std::string_view text) { line_ += text; }
+    void AppendPiece(const ContentNumber &number);
+    std::string line_; // the content line being built
+
     // The text as the body of a PDF literal string: MacRoman bytes, with a backslash before
     // each backslash and parenthesis.
     static std::string LiteralString(const std::string &text);
     // The font line of a text object: "/F<fontNum> <fontSize> Tf".
-    std::string FontLine() const;
+    void AddFontLine();
     // Records an object's offset, growing the table for object numbers past 200.
     void SetObjectOffset(std::int32_t object, std::int32_t offset);
     // The content stream deflated (level 1) in chunks the compressor accepts, followed by the

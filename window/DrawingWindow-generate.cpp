@@ -22,6 +22,9 @@ namespace {
 // The smallest page side the writer is given, in points.
 constexpr std::int32_t kMinimumPaperSide = 10;
 
+// More than any one row adds to the content once the page is full.
+constexpr std::size_t kPageContentSlack = std::size_t{1} << 20;
+
 // Field k of a record as a number.
 double Field(const std::string &record, std::int32_t k) {
     return rb::Val(rb::NthField(record, " ", k));
@@ -84,6 +87,10 @@ void DrawingWindow::DoPage() {
 
     if (pdf->CreateNew() < 0)
         return;
+    // Room for the most a page takes in, and the row that crosses the limit: the system hands
+    // out the memory only as the content is written, and the content never moves as it grows.
+    // (Growing by doubling copied every page up to twice and briefly held two copies.)
+    rb::ReserveLargeText(pdf->stream, kPageContentLimit + kPageContentSlack);
     pdf->SetParameter("compatibility", "1.4");
     pdf->SetInfo("Creator", "Vellumet");
     pdf->SetInfo("Author", "Quillmark");

@@ -1,82 +1,283 @@
 // numbers.cpp -- numbers to text and back: ToInt32, Str, Format, Val.
 //
-// Every conversion goes through std::to_chars / std::from_chars, which never look at the C
-// locale, so a comma locale changes nothing here.
+// Every conversion works on the number's digits itself (exact integer arithmetic, or
+// std::to_chars / std::from_chars), never through the C locale, so a comma locale changes
+// nothing here. Str and Format append to a caller's buffer and build no text of their own, so
+// that a page of a million numbers is not a million allocations.
 #include "rb/text.h"
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 namespace rb {
 
 namespace {
 
-// A finite, non-negative double as decimal digits: the value is 0.digits x 10^exponent, with
-// at most 15 significant digits (correctly rounded) and no trailing zeros. Zero gives "".
+constexpr int kSignificantDigits = 15;
+
+// A finite, non-negative double as decimal digits: the value is 0.d1 d2 ... dn x 10^exponent,
+// with at most 15 significant digits, correctly rounded (an exact tie to the even digit), and
+// no trailing zeros. Zero has no digits. Lives on the stack: converting a number allocates
+// nothing.
 struct Decimal {
-    std::string digits;
+    char digits[kSignificantDigits];
+    int count = 0;
     int exponent = 0;
+
+    // The digit at the decimal place 10^place; '0' where the value has no digit.
+    char Digit(int place) const {
+        const int i = exponent - 1 - place;
+        return i >= 0 && i < count ? digits[i] : '0';
+    }
+    // Digits before the point (none for zero and for values below 1).
+    int IntegerDigits() const { return count == 0 ? 0 : std::max(exponent, 0); }
+    void TrimZeros() {
+        while (count > 0 && digits[count - 1] == '0')
+            --count;
+    }
 };
+
+#ifdef __SIZEOF_INT128__
+// 10^0 to 10^22, exactly.
+constexpr auto kPowersOfTen = [] {
+    std::array<unsigned __int128, 23> powers{};
+    unsigned __int128 p = 1;
+    for (auto &power : powers) {
+        power = p;
+        p *= 10;
+    }
+    return powers;
+}();
+
+// "00" to "99".
+constexpr auto kDigitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+        pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}();
+
+// Writes the n decimal digits of v, leading zeros included, to out[0] ... out[n - 1], two at
+// a time from the right.
+void WriteDigits(char *out, std::uint32_t v, int n) {
+    for (; n >= 2; v /= 100) {
+        n -= 2;
+        const std::size_t pair = 2 * (v % 100);
+        out[n] = kDigitPairs[pair];
+        out[n + 1] = kDigitPairs[pair + 1];
+    }
+    if (n == 1)
+        out[0] = static_cast<char>('0' + v);
+}
+
+// The digits of the magnitudes a page is made of, 10^-7 to 10^14, by exact integer arithmetic
+// (several times faster than the general conversion, same digits): the double is
+// mantissa / 2^shift exactly, so mantissa x 10^k / 2^shift, rounded to the nearest integer, is
+// its 15 significant digits for the k that puts that quotient between 10^14 and 10^15. False
+// outside that range.
+bool ToDecimalExact(double magnitude, Decimal &d) {
+    if (!(magnitude >= 1e-7 && magnitude < 1e14))
+        return false;
+    const auto bits = std::bit_cast<std::uint64_t>(magnitude);
+    const std::uint64_t mantissa = (bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{1} << 52;
+    const int shift = 1075 - static_cast<int>(bits >> 52); // 6 to 76 in this range
+    const unsigned __int128 lowest = kPowersOfTen[kSignificantDigits - 1];
+    const unsigned __int128 limit = kPowersOfTen[kSignificantDigits];
+
+    // The number of integer digits, first estimated from the binary exponent (1233 / 4096 is
+    // log10(2) closely enough for these exponents), then settled on the truncated quotient.
+    int exponent = ((52 - shift) * 1233 >> 12) + 1;
+    unsigned __int128 scaled = 0;
+    for (;;) {
+        scaled = mantissa * kPowersOfTen[static_cast<std::size_t>(kSignificantDigits - exponent)];
+        const unsigned __int128 truncated = scaled >> shift;
+        if (truncated >= limit)
+            ++exponent;
+        else if (truncated < lowest)
+            --exponent;
+        else
+            break;
+    }
+
+    // Round the quotient to the nearest integer, an exact half to the even one.
+    auto q = static_cast<std::uint64_t>(scaled >> shift);
+    const unsigned __int128 remainder = scaled & ((static_cast<unsigned __int128>(1) << shift) - 1);
+    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+    if (remainder > half || (remainder == half && (q & 1) != 0))
+        ++q;
+    if (q == limit) { // 9.99...95 rounds up to the next power of ten
+        q = static_cast<std::uint64_t>(lowest);
+        ++exponent;
+    }
+    // Fifteen digits as seven and eight, in 32-bit arithmetic.
+    WriteDigits(d.digits, static_cast<std::uint32_t>(q / 100000000), 7);
+    WriteDigits(d.digits + 7, static_cast<std::uint32_t>(q % 100000000), 8);
+    d.count = kSignificantDigits;
+    d.exponent = exponent;
+    d.TrimZeros();
+    return true;
+}
+#else
+bool ToDecimalExact(double, Decimal &) { return false; }
+#endif
 
 Decimal ToDecimal(double magnitude) {
     Decimal d;
-    if (magnitude == 0)
+    if (magnitude == 0 || ToDecimalExact(magnitude, d))
         return d;
     // Scientific form with 14 digits after the point is exactly 15 significant digits,
     // rounded by to_chars itself: "d.dddddddddddddde+XX".
-    char buf[64];
-    auto res = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, 14);
-    std::string_view text(buf, static_cast<std::size_t>(res.ptr - buf));
-    std::size_t e = text.find('e');
-    for (std::size_t i = 0; i < e; ++i)
-        if (text[i] != '.')
-            d.digits.push_back(text[i]);
+    char buf[32];
+    const auto res = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific,
+                                   kSignificantDigits - 1);
+    const char *e = std::find(buf, res.ptr, 'e');
+    for (const char *p = buf; p < e; ++p)
+        if (*p != '.')
+            d.digits[d.count++] = *p;
     int exp10 = 0;
-    std::from_chars(text.data() + e + 1 + (text[e + 1] == '+' ? 1 : 0), text.data() + text.size(),
-                    exp10);
+    std::from_chars(e + (e[1] == '+' ? 2 : 1), res.ptr, exp10);
     d.exponent = exp10 + 1;
-    while (!d.digits.empty() && d.digits.back() == '0')
-        d.digits.pop_back();
+    d.TrimZeros();
     return d;
 }
 
-// Splits a decimal into its integer digits (no leading zeros, "" for none) and all of its
-// fraction digits.
-void SplitDecimal(const Decimal &d, std::string &integer, std::string &fraction) {
-    integer.clear();
-    fraction.clear();
-    if (d.digits.empty())
+// Rounds to `decimals` places after the point, halves away from zero, on the decimal digits
+// themselves: 1.005 to two places is 1.01.
+void RoundToPlaces(Decimal &d, int decimals) {
+    const int keep = d.exponent + decimals; // the digits that stay
+    if (keep >= d.count)
         return;
-    const int n = static_cast<int>(d.digits.size());
-    if (d.exponent <= 0) {
-        fraction.assign(static_cast<std::size_t>(-d.exponent), '0');
-        fraction += d.digits;
-    } else if (d.exponent >= n) {
-        integer = d.digits;
-        integer.append(static_cast<std::size_t>(d.exponent - n), '0');
-    } else {
-        integer = d.digits.substr(0, static_cast<std::size_t>(d.exponent));
-        fraction = d.digits.substr(static_cast<std::size_t>(d.exponent));
+    if (keep < 0) { // even the first digit lies beyond the next place: the value rounds to 0
+        d.count = 0;
+        return;
     }
+    const bool up = d.digits[keep] >= '5';
+    d.count = keep;
+    if (up) {
+        int i = keep - 1;
+        while (i >= 0 && d.digits[i] == '9')
+            --i;
+        if (i < 0) { // all nines (or nothing) carry into a new leading digit
+            d.digits[0] = '1';
+            d.count = 1;
+            ++d.exponent;
+        } else {
+            ++d.digits[i];
+            d.count = i + 1;
+        }
+    }
+    d.TrimZeros();
 }
 
-// Adds one to a string of decimal digits ("" counts as 0).
-void Increment(std::string &digits) {
-    for (std::size_t i = digits.size(); i-- > 0;) {
-        if (digits[i] != '9') {
-            ++digits[i];
-            return;
-        }
-        digits[i] = '0';
-    }
-    digits.insert(digits.begin(), '1');
+// NaN counts as 0 and an infinity as the largest finite value, with its sign.
+double Finite(double x) {
+    if (std::isnan(x))
+        return 0;
+    if (std::isinf(x))
+        return std::copysign(std::numeric_limits<double>::max(), x);
+    return x;
 }
 
 bool IsDigitPlaceholder(char c) { return c == '0' || c == '#'; }
+
+// A "," between two characters of the pattern's integer part is a group mark.
+bool IsGroupMark(std::string_view integerPattern, std::size_t i) {
+    return integerPattern[i] == ',' && i > 0 && i + 1 < integerPattern.size();
+}
+
+// The integer part through the pattern's integer part, filled from the right: "0" always
+// shows a digit, "#" only a significant one, and the digits beyond the places go before the
+// leftmost one. A group mark shows only with a digit to its left; the digits beyond the places
+// are grouped as the places after the last mark are ("#,##0": in threes). Built back to front
+// in `out` and turned round at the end.
+void AppendIntegerPart(std::string &out, const Decimal &d, std::string_view pattern) {
+    const std::size_t firstPlaceholder = static_cast<std::size_t>(
+        std::find_if(pattern.begin(), pattern.end(), IsDigitPlaceholder) - pattern.begin());
+    int groupSize = 0;
+    for (std::size_t i = pattern.size(); i-- > 0 && !IsGroupMark(pattern, i);)
+        groupSize += IsDigitPlaceholder(pattern[i]) ? 1 : 0;
+    bool anyMark = false;
+    for (std::size_t i = 0; i < pattern.size(); ++i)
+        anyMark = anyMark || IsGroupMark(pattern, i);
+    if (!anyMark)
+        groupSize = 0;
+
+    const std::size_t begin = out.size();
+    const int digits = d.IntegerDigits();
+    int place = 0; // the next digit to place, counted from the point
+    int pendingMarks = 0;
+    int sinceMark = 0; // digits placed since the last mark shown
+    auto putDigit = [&](char digit) {
+        if (pendingMarks > 0) {
+            out.append(static_cast<std::size_t>(pendingMarks), ',');
+            pendingMarks = 0;
+            sinceMark = 0;
+        }
+        out.push_back(digit);
+        ++sinceMark;
+    };
+    for (std::size_t i = pattern.size(); i-- > 0;) {
+        const char c = pattern[i];
+        if (IsGroupMark(pattern, i)) {
+            ++pendingMarks;
+            continue;
+        }
+        if (!IsDigitPlaceholder(c)) {
+            out.push_back(c);
+            continue;
+        }
+        if (place < digits)
+            putDigit(d.Digit(place++));
+        else if (c == '0')
+            putDigit('0');
+        if (i == firstPlaceholder) {
+            for (; place < digits; ++place) {
+                if (groupSize > 0 && sinceMark == groupSize)
+                    ++pendingMarks;
+                putDigit(d.Digit(place));
+            }
+        }
+    }
+    for (; place < digits; ++place) // a pattern without places: the digits go first
+        out.push_back(d.Digit(place));
+    std::reverse(out.begin() + static_cast<std::ptrdiff_t>(begin), out.end());
+}
+
+// The fraction part through the pattern after its point, from the left; trailing zeros in "#"
+// places are dropped, and the point goes with them when no fraction digit is left.
+void AppendFractionPart(std::string &out, const Decimal &d, std::string_view pattern,
+                        int decimals) {
+    int shown = decimals;
+    for (std::size_t i = pattern.size(); i-- > 0 && shown > 0;) {
+        if (!IsDigitPlaceholder(pattern[i]))
+            continue;
+        if (pattern[i] == '0' || d.Digit(-shown) != '0')
+            break;
+        --shown;
+    }
+    if (shown > 0 || decimals == 0)
+        out.push_back('.');
+    int k = 0;
+    for (const char c : pattern) {
+        if (!IsDigitPlaceholder(c)) {
+            out.push_back(c);
+            continue;
+        }
+        if (k < shown)
+            out.push_back(d.Digit(-(k + 1)));
+        ++k;
+    }
+}
 
 } // namespace
 
@@ -91,23 +292,39 @@ std::int32_t ToInt32(double x) {
     return static_cast<std::int32_t>(r);
 }
 
-std::string Str(double x) {
-    if (std::isnan(x))
-        return "0";
-    if (std::isinf(x))
-        x = std::copysign(std::numeric_limits<double>::max(), x);
-    std::string integer, fraction;
-    SplitDecimal(ToDecimal(std::fabs(x)), integer, fraction);
-    if (integer.empty() && fraction.empty())
-        return "0"; // zero, negative zero included
-    std::string out;
-    if (x < 0)
-        out.push_back('-');
-    out += integer.empty() ? "0" : integer;
-    if (!fraction.empty()) {
-        out.push_back('.');
-        out += fraction;
+void AppendStr(std::string &out, double x) {
+    x = Finite(x);
+    const Decimal d = ToDecimal(std::fabs(x));
+    if (d.count == 0) { // zero, negative zero included
+        out.push_back('0');
+        return;
     }
+    // At most 341 bytes: "-0.", 323 zeros and the 15 digits of the smallest double.
+    char text[348];
+    char *end = text;
+    if (x < 0)
+        *end++ = '-';
+    const int n = d.count;
+    const int e = d.exponent; // the digits before the point, when positive
+    if (e <= 0) {             // 0.000ddd
+        *end++ = '0';
+        *end++ = '.';
+        end = std::fill_n(end, -e, '0');
+        end = std::copy_n(d.digits, n, end);
+    } else if (e >= n) { // ddd000
+        end = std::copy_n(d.digits, n, end);
+        end = std::fill_n(end, e - n, '0');
+    } else { // dd.ddd
+        end = std::copy_n(d.digits, e, end);
+        *end++ = '.';
+        end = std::copy_n(d.digits + e, n - e, end);
+    }
+    out.append(text, end);
+}
+
+std::string Str(double x) {
+    std::string out;
+    AppendStr(out, x);
     return out;
 }
 
@@ -117,121 +334,37 @@ std::string Str(std::int32_t n) {
     return std::string(buf, res.ptr);
 }
 
-std::string Format(double x, const std::string &pattern) {
-    if (pattern.empty())
-        return Str(x);
-    if (std::isnan(x))
-        x = 0;
-    if (std::isinf(x))
-        x = std::copysign(std::numeric_limits<double>::max(), x);
+void AppendFormat(std::string &out, double x, std::string_view pattern) {
+    if (pattern.empty()) {
+        AppendStr(out, x);
+        return;
+    }
+    x = Finite(x);
 
     // The pattern's parts: an optional leading sign place, the integer part up to the first
     // ".", the fraction part after it.
-    const bool signPlace = pattern[0] == '-';
-    const std::size_t start = signPlace ? 1 : 0;
+    const std::size_t start = pattern[0] == '-' ? 1 : 0;
     const std::size_t point = pattern.find('.', start);
-    const std::size_t intEnd = point == std::string::npos ? pattern.size() : point;
+    const std::size_t intEnd = point == std::string_view::npos ? pattern.size() : point;
+    const std::string_view fractionPattern =
+        point == std::string_view::npos ? std::string_view() : pattern.substr(point + 1);
     int decimals = 0;
-    if (point != std::string::npos)
-        for (std::size_t i = point + 1; i < pattern.size(); ++i)
-            decimals += IsDigitPlaceholder(pattern[i]) ? 1 : 0;
+    for (const char c : fractionPattern)
+        decimals += IsDigitPlaceholder(c) ? 1 : 0;
 
-    // Round the value as Str sees it (15 significant digits) to the pattern's decimals,
-    // halves away from zero, on the decimal digits themselves: 1.005 with "0.00" gives 1.01.
-    std::string integer, fraction;
-    SplitDecimal(ToDecimal(std::fabs(x)), integer, fraction);
-    const auto keep = static_cast<std::size_t>(decimals);
-    if (fraction.size() > keep) {
-        const bool up = fraction[keep] >= '5';
-        fraction.resize(keep);
-        if (up) {
-            std::string all = integer + fraction;
-            Increment(all);
-            integer = all.substr(0, all.size() - keep);
-            fraction = all.substr(all.size() - keep);
-        }
-    }
-    fraction.resize(keep, '0');
-    while (!integer.empty() && integer[0] == '0')
-        integer.erase(0, 1);
-    const bool isZero = integer.empty() && fraction.find_first_not_of('0') == std::string::npos;
-    const bool negative = x < 0 && !isZero;
-
-    // The integer part, filled from the right: "0" always shows a digit, "#" only a
-    // significant one; digits beyond the placeholders go before the leftmost one.
-    std::size_t firstPlaceholder = std::string::npos;
-    for (std::size_t i = start; i < intEnd; ++i)
-        if (IsDigitPlaceholder(pattern[i])) {
-            firstPlaceholder = i;
-            break;
-        }
-    // A "," between placeholders is a group mark: shown only with a digit to its left.
-    std::string intOut;
-    std::size_t next = integer.size(); // digits of `integer` not yet placed: [0, next)
-    std::size_t pendingMarks = 0;
-    auto putDigit = [&](char digit) {
-        intOut.insert(0, pendingMarks, ',');
-        pendingMarks = 0;
-        intOut.insert(intOut.begin(), digit);
-    };
-    for (std::size_t i = intEnd; i-- > start;) {
-        const char c = pattern[i];
-        if (c == ',' && i > start && i + 1 < intEnd) {
-            ++pendingMarks;
-            continue;
-        }
-        if (!IsDigitPlaceholder(c)) {
-            intOut.insert(intOut.begin(), c);
-            continue;
-        }
-        if (next > 0)
-            putDigit(integer[--next]);
-        else if (c == '0')
-            putDigit('0');
-        if (i == firstPlaceholder && next > 0) {
-            intOut.insert(0, integer, 0, next);
-            next = 0;
-        }
-    }
-    if (next > 0)
-        intOut.insert(0, integer, 0, next); // a pattern without integer placeholders
-
-    // The fraction part, from the left; trailing zeros in "#" places are dropped, and the
-    // point goes with them when no fraction digit is left.
-    std::string fracOut;
-    if (point != std::string::npos) {
-        std::size_t lastShown = fraction.size();
-        for (std::size_t i = pattern.size(), k = fraction.size(); i-- > point + 1;) {
-            if (!IsDigitPlaceholder(pattern[i]))
-                continue;
-            --k;
-            if (pattern[i] == '0' || fraction[k] != '0')
-                break;
-            lastShown = k;
-        }
-        std::size_t k = 0;
-        bool anyDigit = false;
-        for (std::size_t i = point + 1; i < pattern.size(); ++i) {
-            const char c = pattern[i];
-            if (!IsDigitPlaceholder(c)) {
-                fracOut.push_back(c);
-                continue;
-            }
-            if (k < lastShown) {
-                fracOut.push_back(fraction[k]);
-                anyDigit = true;
-            }
-            ++k;
-        }
-        if (anyDigit || decimals == 0)
-            fracOut.insert(fracOut.begin(), '.');
-    }
-
-    std::string out;
-    if (negative)
+    // The value as Str sees it (15 significant digits), rounded to the pattern's decimals.
+    Decimal d = ToDecimal(std::fabs(x));
+    RoundToPlaces(d, decimals);
+    if (x < 0 && d.count > 0)
         out.push_back('-');
-    out += intOut;
-    out += fracOut;
+    AppendIntegerPart(out, d, pattern.substr(start, intEnd - start));
+    if (point != std::string_view::npos)
+        AppendFractionPart(out, d, fractionPattern, decimals);
+}
+
+std::string Format(double x, const std::string &pattern) {
+    std::string out;
+    AppendFormat(out, x, pattern);
     return out;
 }
 

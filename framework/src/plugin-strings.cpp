@@ -55,7 +55,7 @@ void PluginStringRelease(FrameworkString *s) {
     }
 }
 
-FrameworkString *PluginStringFromBytes(const std::string &bytes) {
+FrameworkString *PluginStringFromBytes(std::string_view bytes) {
     if (bytes.empty())
         return nullptr;
     return BuildString(bytes.data(), bytes.size(), kEncodingUTF8);

@@ -41,11 +41,19 @@ TEST_F(Shell, NumberTextsAlwaysHaveAPoint) {
         {-0.5, "-00000.00000000", "-00000.50000000"},
         {2026.0, "0000", "2026"},
         {7.0, "00", "07"},
+        {1234567.5, "#,##0.00", "1.234.567.50"}, // every comma of the framework's text
     };
     for (const NumberCase &c : cases) {
         const std::string got = c.pattern ? App()->myformatstring(c.value, c.pattern)
                                           : App()->mystring(c.value);
         EXPECT_EQ(got, c.expected) << c.value << " with " << (c.pattern ? c.pattern : "mystring");
+        // The appending forms add the same text and leave what the buffer held alone.
+        std::string line = "1,5 ";
+        if (c.pattern)
+            App()->AppendMyformatstring(line, c.value, c.pattern);
+        else
+            App()->AppendMystring(line, c.value);
+        EXPECT_EQ(line, std::string("1,5 ") + c.expected) << c.value << " appended";
     }
     for (double v : {1e-7, 1e20, -3.25, std::numeric_limits<double>::quiet_NaN(), 1e308 * 10}) {
         EXPECT_EQ(App()->mystring(v).find(','), std::string::npos) << v;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace rb {
@@ -81,7 +82,7 @@ Ref<PluginObject> RuntimeNewPluginObject(const std::string &className);
 // Strings across the plug-in interface. Records are made with malloc; text encoding UTF-8
 // unless set otherwise.
 // A new string record for the bytes, with one reference for the receiver; null for "".
-FrameworkString *PluginStringFromBytes(const std::string &bytes);
+FrameworkString *PluginStringFromBytes(std::string_view bytes);
 // The bytes of a string record ("" for null); the record is not released.
 std::string PluginStringBytes(const FrameworkString *s);
 // The bytes of a string result whose reference the caller owns, releasing that reference.

@@ -7,9 +7,10 @@
 //   (FolderItem::Launch, in files.h, opens a file in its default application the same way.)
 //   Under the test driver both are recorded instead.
 // - RuntimeBackgroundTask lets the event loop repaint windows and run pending timers, at most
-//   once every 50 ms; every other call returns at once after reading a steady clock. It never
-//   delivers user input (keys, mouse, closing a window), so no handler can start while the
-//   loop that calls it runs.
+//   once every 50 ms; every other call returns at once after reading a coarse monotonic
+//   clock, so a loop can call it once per pass at next to no cost. It never delivers user
+//   input (keys, mouse, closing a window), so no handler can start while the loop that calls
+//   it runs.
 #pragma once
 
 #include <string>

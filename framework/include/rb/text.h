@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace rb {
 
@@ -20,6 +21,8 @@ std::int32_t ToInt32(double x);
 // value's digits with its sign.
 std::string Str(double x);
 std::string Str(std::int32_t n);
+// Str(x) appended to `out`, without a text of its own: for callers that build long texts.
+void AppendStr(std::string &out, double x);
 
 // A double through a pattern: "0" an always-shown digit, "#" a digit shown when significant,
 // "." the decimal point, a leading "-" marks the place of the sign. The value is rounded to the
@@ -29,9 +32,13 @@ std::string Str(std::int32_t n);
 // Format(-0.001, "0.00") is "0.00", Format(-0.005, "0.00") is "-0.01"). Integer digits beyond
 // the pattern's places are all shown; trailing zeros in "#" fraction places are dropped, and
 // the "." with them when no fraction digit is left. A "," between integer places is a group
-// mark, shown only with a digit to its left. Other characters are copied as they stand. NaN
-// formats as 0, an infinity as the largest finite value; an empty pattern gives Str(x).
+// mark, shown only with a digit to its left; the digits beyond the places are grouped as the
+// places after the last mark are, so Format(1234567, "#,##0") is "1,234,567". Other
+// characters are copied as they stand. NaN formats as 0, an infinity as the largest finite
+// value; an empty pattern gives Str(x).
 std::string Format(double x, const std::string &pattern);
+// Format(x, pattern) appended to `out`, without a text of its own.
+void AppendFormat(std::string &out, double x, std::string_view pattern);
 
 // Skips leading blanks (spaces and tabs), reads the longest leading decimal number (sign,
 // digits, point, fraction, exponent) and stops at the first other character; 0 for none.
@@ -63,6 +70,12 @@ std::string Trim(const std::string &text); // leading and trailing blanks remove
 std::string Chr(std::int32_t code);
 // The code point of the first character, 0 for an empty text.
 std::int32_t Asc(const std::string &text);
+
+// Makes room in text for `bytes` bytes in all, keeping what it holds, for a large text that is
+// then written once from end to end (a page's content). The memory is not used before it is
+// written; where the system has large pages, the room is offered to them, so that writing it
+// costs far fewer page faults.
+void ReserveLargeText(std::string &text, std::size_t bytes);
 
 // The platform's line end; "\n" here.
 const std::string &EndOfLine();

@@ -1,8 +1,10 @@
-// test-numbers.cpp -- Str, Format, Val and ToInt32, as tables of named cases.
+// test-numbers.cpp -- Str, Format, Val and ToInt32, as tables of named cases. Str and Format
+// are checked in both their forms: returning a text, and appending to a buffer.
 #include "rb/text.h"
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -16,6 +18,23 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kMax = std::numeric_limits<double>::max();
+
+// Str(value) is `expected`, and so is what AppendStr adds to a buffer that holds text already.
+void ExpectStr(double value, const std::string &expected, const std::string &name) {
+    EXPECT_EQ(Str(value), expected) << name;
+    std::string buffer = "held, ";
+    AppendStr(buffer, value);
+    EXPECT_EQ(buffer, "held, " + expected) << name << " (appended)";
+}
+
+void ExpectFormat(double value, const char *pattern, const std::string &expected,
+                  const std::string &name) {
+    EXPECT_EQ(Format(value, pattern), expected)
+        << name << ": Format(" << value << ", \"" << pattern << "\")";
+    std::string buffer = "held, ";
+    AppendFormat(buffer, value, pattern);
+    EXPECT_EQ(buffer, "held, " + expected) << name << " (appended)";
+}
 
 struct StrCase {
     const char *name;
@@ -48,9 +67,49 @@ TEST(Str, DoubleTable) {
         {"negative small", -0.0001, "-0.0001"},
         {"points", 595.2756, "595.2756"},
         {"rounds up to a power of ten", 9.9999999999999999e5, "1000000"},
+        {"15 nines round up to a power of ten", 99999.9999999999951, "100000"},
+        {"an exact tie goes to the even digit, down", 10000000000000.25, "10000000000000.2"},
+        {"an exact tie goes to the even digit, up", 10000000000000.75, "10000000000000.8"},
+        {"a tie beyond the exact range", 100000000000000.5, "100000000000000"},
+        {"a page coordinate", 755.99928, "755.99928"},
+        {"a running sum", 0.1 + 0.2 + 0.3 + 0.4 + 0.5 + 0.6 + 0.7, "2.8"},
+        {"just below 1e14", 99999999999999.9, "99999999999999.9"},
+        {"1e14", 1e14, "100000000000000"},
+        {"just above 1e-7", 1.0000000000000002e-7, "0.0000001"},
+        {"just below 1e-7", 9.999999999999999e-8, "0.0000001"},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(Str(c.value), c.expected) << c.name;
+        ExpectStr(c.value, c.expected, c.name);
+}
+
+// The reference for values below 10^15: 15 significant digits as to_chars rounds them, written
+// out positionally.
+std::string FifteenDigits(double v) {
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 14);
+    const std::string sci(buf, res.ptr);
+    const int exponent = std::stoi(sci.substr(sci.find('e') + 1));
+    res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, std::max(0, 14 - exponent));
+    std::string fixed(buf, res.ptr);
+    if (fixed.find('.') != std::string::npos) {
+        fixed.erase(fixed.find_last_not_of('0') + 1);
+        if (fixed.back() == '.')
+            fixed.pop_back();
+    }
+    return fixed;
+}
+
+TEST(Str, AgreesWithCorrectRoundingAcrossMagnitudes) {
+    // Values of every size a page is made of and beyond (2^-40 to 2^49), spread over their
+    // binary digits.
+    std::uint64_t state = 12345;
+    for (int i = 0; i < 200000; ++i) {
+        state = state * 6364136223846793005u + 1442695040888963407u;
+        const double mantissa = 1.0 + static_cast<double>(state >> 11) / 9007199254740992.0;
+        const double value = std::ldexp(mantissa, static_cast<int>(state % 89) - 40);
+        ASSERT_EQ(Str(value), FifteenDigits(value)) << "value " << value;
+        ASSERT_EQ(Str(-value), "-" + FifteenDigits(value)) << "value " << -value;
+    }
 }
 
 TEST(Str, InfinitiesAndExtremes) {
@@ -156,16 +215,36 @@ TEST(Format, PatternTable) {
         {"digits beyond the places keep one mark", 12345, "#,##0", "12,345"},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(Format(c.value, c.pattern), c.expected)
-            << c.name << ": Format(" << c.value << ", \"" << c.pattern << "\")";
+        ExpectFormat(c.value, c.pattern, c.expected, c.name);
 }
 
-TEST(Format, EmptyPatternIsStr) { EXPECT_EQ(Format(8.5, ""), "8.5"); }
+TEST(Format, GroupsEveryDigitOfTheIntegerPart) {
+    const FormatCase cases[] = {
+        {"millions", 1234567, "#,##0", "1,234,567"},
+        {"billions", 1234567890, "#,##0", "1,234,567,890"},
+        {"a whole group of zeros", 1000000, "#,##0", "1,000,000"},
+        {"with decimals", 1234567.891, "#,##0.00", "1,234,567.89"},
+        {"negative", -1234567, "#,##0", "-1,234,567"},
+        {"negative with a sign place", -1234567.25, "-#,##0.0", "-1,234,567.3"},
+        {"a small number has no mark", 5, "#,##0", "5"},
+        {"zero", 0, "#,##0.00", "0.00"},
+        {"below one", 0.5, "#,##0.00", "0.50"},
+        {"exactly one group", 999, "#,##0", "999"},
+        {"one digit past a group", 1000, "#,##0", "1,000"},
+        {"rounding carries into a new group", 999999.996, "#,##0.00", "1,000,000.00"},
+        {"groups of the places after the last mark", 1234567, "#,#0", "1,23,45,67"},
+        {"zeros before the mark fill their places", 12, "0,000", "0,012"},
+    };
+    for (const auto &c : cases)
+        ExpectFormat(c.value, c.pattern, c.expected, c.name);
+}
+
+TEST(Format, EmptyPatternIsStr) { ExpectFormat(8.5, "", "8.5", "empty pattern"); }
 
 TEST(Format, InfinityIsTheLargestFiniteValue) {
     const std::string digits = "179769313486232" + std::string(294, '0');
-    EXPECT_EQ(Format(kInf, "0.00"), digits + ".00");
-    EXPECT_EQ(Format(-kInf, "0"), "-" + digits);
+    ExpectFormat(kInf, "0.00", digits + ".00", "infinity");
+    ExpectFormat(-kInf, "0", "-" + digits, "negative infinity");
 }
 
 struct ValCase {

@@ -104,6 +104,20 @@ TEST(Text, CaseReplaceTrim) {
     EXPECT_EQ(EndOfLine(), "\n");
 }
 
+TEST(Text, ALargeTextGrowsInPlaceWithinItsReservedRoom) {
+    constexpr std::size_t kRoom = std::size_t{8} << 20;
+    std::string text = "kept";
+    ReserveLargeText(text, kRoom);
+    EXPECT_EQ(text, "kept");
+    ASSERT_GE(text.capacity(), kRoom);
+    const char *const buffer = text.data();
+    const std::string line(100, 'x');
+    while (text.size() + line.size() <= kRoom)
+        text += line;
+    EXPECT_EQ(text.data(), buffer) << "the text was moved while it grew within its room";
+    EXPECT_EQ(text.substr(0, 5), "keptx");
+}
+
 TEST(Text, RGBClampsAndColourText) {
     EXPECT_EQ(RGB(300, -5, 128), (Color{255, 0, 128}));
     EXPECT_EQ(RGB(1, 2, 3), (Color{1, 2, 3}));
