@@ -21,8 +21,12 @@ constexpr double kCircleFactor = 0.5522847498;
 
 const std::string kCR = "\r";
 
-std::string T(double v) { return App()->mystring(v); }
-std::string F(double v, const std::string &pattern) { return App()->myformatstring(v, pattern); }
+// The circle's points add a centre and a radius that are each within range, so they are
+// bounded where they are written.
+std::string T(double v) { return App()->mystring(MyPDFGenerator::Bounded(v)); }
+std::string F(double v, const std::string &pattern) {
+    return App()->myformatstring(MyPDFGenerator::Bounded(v), pattern);
+}
 
 struct Point {
     double x;

@@ -13,11 +13,21 @@ namespace {
 
 const std::string kCR = "\r";
 
-std::string T(double v) { return App()->mystring(v); }
+std::string T(double v) { return App()->mystring(MyPDFGenerator::Bounded(v)); }
 std::string T(std::int32_t v) { return App()->mystring(static_cast<double>(v)); }
-std::string F(double v, const std::string &pattern) { return App()->myformatstring(v, pattern); }
+std::string F(double v, const std::string &pattern) {
+    return App()->myformatstring(MyPDFGenerator::Bounded(v), pattern);
+}
 
 } // namespace
+
+double MyPDFGenerator::Bounded(double value) {
+    if (value > kLargestNumber)
+        return kLargestNumber;
+    if (value < -kLargestNumber)
+        return -kLargestNumber;
+    return value;
+}
 
 void MyPDFGenerator::Constructor() {
     static constexpr std::int32_t kPaperSizes[] = {
@@ -84,7 +94,7 @@ std::int32_t MyPDFGenerator::FindFont(const std::string &, const std::string &, 
 }
 
 void MyPDFGenerator::SetFont(std::int32_t font, double size) {
-    fontNum = font;
+    fontNum = font >= 0 && font < kFontResources ? font : kPageStartFont;
     fontSize = rb::ToInt32(size);
 }
 

@@ -14,6 +14,7 @@
 #include "rb/system.h"
 #include "rb/text.h"
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -30,17 +31,14 @@ double Field(const std::string &record, std::int32_t k) {
 // A position beyond the bound is drawn on it.
 double Clamp(double value, double bound) { return value > bound ? bound : value; }
 
-// The largest magnitude a number on the page gets: the largest PDF integer. Typed numbers
-// such as 1e999 reach the writer as infinities or as integers of up to 309 digits, which PDF
-// readers refuse ("overflow converting to 64-bit integer"); nothing on a sheet comes near.
-constexpr double kLargestPageNumber = 2147483647.0;
-double Bounded(double value) {
-    if (value > kLargestPageNumber)
-        return kLargestPageNumber;
-    if (value < -kLargestPageNumber)
-        return -kLargestPageNumber;
-    return value;
-}
+// Typed numbers such as 1e999 are infinities; bounded before any arithmetic, they give the
+// writer positions and sizes rather than infinities and NaNs.
+double Bounded(double value) { return MyPDFGenerator::Bounded(value); }
+
+// The longest LINE drawn dashed, in page units: some 350 metres, far beyond any sheet. Readers
+// give up on a dashed line of hundreds of millions of dashes (poppler works for a minute and
+// then draws nothing), which a LINE with a huge field would be; a longer LINE is drawn solid.
+constexpr double kLongestDashedLine = 1000000.0;
 
 // Field k of a record handed to the writer as it stands: a line width, a text size.
 double Amount(const std::string &record, std::int32_t k) { return Bounded(Field(record, k)); }
@@ -104,7 +102,7 @@ void DrawingWindow::DoPage() {
 }
 
 void DrawingWindow::DoGraph() {
-    fonthandle = 2;
+    fonthandle = MyPDFGenerator::kPageStartFont;
     pdf->SetFont(fonthandle, 10.0);
     usableWidth = static_cast<double>(paperWidth) - leftMargin - rightMargin;
     usableHeight = static_cast<double>(paperHeight) - topMargin - bottomMargin;
@@ -137,14 +135,21 @@ void DrawingWindow::DrawLine(const std::string &record) {
     const double startY = Clamp(Field(record, 3) * unitPixels, usableHeight);
     const double endX = Clamp(Field(record, 4) * unitPixels, usableWidth);
     const double endY = Clamp(Field(record, 5) * unitPixels, usableHeight);
+    const double x0 = PageX(startX);
+    const double y0 = PageY(startY);
+    const double x1 = PageX(endX);
+    const double y1 = PageY(endY);
+    const bool dashed = std::hypot(x1 - x0, y1 - y0) <= kLongestDashedLine;
     pdf->SetLineWidth(Amount(record, 6));
-    // A LINE is always dashed, 3 on and 3 off in page units; the next element starts solid.
-    pdf->SetDash(3, 3, 0);
+    // A LINE is dashed, 3 on and 3 off in page units; the next element starts solid.
+    if (dashed)
+        pdf->SetDash(3, 3, 0);
     SetColour(*pdf, record, 7);
-    pdf->MoveTo(PageX(startX), PageY(startY));
-    pdf->LineTo(PageX(endX), PageY(endY));
+    pdf->MoveTo(x0, y0);
+    pdf->LineTo(x1, y1);
     pdf->Stroke();
-    pdf->SetDash(0, 0, 0);
+    if (dashed)
+        pdf->SetDash(0, 0, 0);
 }
 
 void DrawingWindow::DrawRepeatLine(const std::string &record) {

@@ -1,4 +1,5 @@
-// Whatever the fields and records hold, a generation ends and writes a PDF that qpdf accepts:
+// Whatever the fields and records hold, a generation ends and writes a PDF that qpdf accepts and
+// renderers draw without a complaint:
 // random set-ups and element rows with missing, non-numeric, huge and negative fields, and a
 // REPEATLINE asking for two billion lines.
 #include "window-test.h"
@@ -126,19 +127,16 @@ TEST_F(WindowTest, RandomSetUpsAndRecordsAlwaysWriteValidFiles) {
         w->PushButtonGenerate_Action();
     }
 
-    // One qpdf run per file, in one shell: the names of the files it does not accept cleanly.
-    std::string failed;
-    RunCommand("for f in page-*.pdf; do qpdf --check \"$f\" >/dev/null 2>&1 || echo \"$f\"; done",
-               &failed);
-    EXPECT_EQ(failed, "") << "qpdf --check fails on these pages";
-    std::string count;
-    RunCommand("ls page-*.pdf | wc -l", &count);
-    EXPECT_EQ(count, std::to_string(kPages) + "\n") << "pages not written";
-    if (!failed.empty()) {
-        std::string first = failed.substr(0, failed.find('\n')), output;
-        QpdfCheck(folder / first, &output);
-        ADD_FAILURE() << first << ":\n" << output;
+    // Every page is read by the outside PDF tools; the first few complaints are shown.
+    int refused = 0;
+    std::string report;
+    for (int page = 0; page < kPages; ++page) {
+        const std::string problems =
+            PdfToolProblems(folder / ("page-" + std::to_string(page) + ".pdf"));
+        if (!problems.empty() && ++refused <= 3)
+            report += problems;
     }
+    EXPECT_EQ(refused, 0) << "pages the PDF tools do not accept cleanly; the first:\n" << report;
 }
 
 TEST_F(WindowTest, TwoBillionRepeatedLinesStopAtThePageContentLimit) {
@@ -155,8 +153,7 @@ TEST_F(WindowTest, TwoBillionRepeatedLinesStopAtThePageContentLimit) {
     EXPECT_EQ(content.find("[3 3] 0 d"), std::string::npos) << "a row after the limit was drawn";
     // Every line is whole: the page ends with a stroke.
     EXPECT_EQ(content.substr(content.size() - 2), "S\r");
-    std::string qpdf;
-    EXPECT_EQ(QpdfCheck(folder / "untitled.pdf", &qpdf), 0) << qpdf;
+    EXPECT_EQ(PdfToolProblems(folder / "untitled.pdf"), "");
 }
 
 } // namespace
