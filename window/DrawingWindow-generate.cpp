@@ -14,9 +14,11 @@
 #include "rb/system.h"
 #include "rb/text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -46,6 +48,20 @@ double Amount(const std::string &record, std::int32_t k) { return Bounded(Field(
 // The colour of fields k, k + 1 and k + 2, fractions from 0 to 1 passed on unchanged.
 void SetColour(MyPDFGenerator &pdf, const std::string &record, std::int32_t k) {
     pdf.SetRGBColor(Amount(record, k), Amount(record, k + 1), Amount(record, k + 2));
+}
+
+// What the user is told when the content limit stopped the drawing: how many elements were
+// drawn whole, the lines of the repeated line it stopped in, and the limit.
+std::string CutShortMessage(std::int32_t wholeRows, std::int32_t rows, std::int32_t linesDrawn,
+                            std::int32_t linesAsked) {
+    std::string message = "The page was cut short: a page holds at most " +
+                          rb::Str(static_cast<std::int32_t>(DrawingWindow::kPageContentLimit >> 20)) +
+                          " MiB of drawing content. Drawn: " + rb::Str(wholeRows) + " of the " +
+                          rb::Str(rows) + " elements whole";
+    if (linesDrawn < linesAsked)
+        message += ", and " + rb::Str(linesDrawn) + " of the " + rb::Str(linesAsked) +
+                   " lines of element " + rb::Str(wholeRows + 1);
+    return message + ".";
 }
 
 } // namespace
@@ -99,6 +115,9 @@ void DrawingWindow::DoPage() {
     pdf->EndPage();
     pdf->CloseFile();
     pdf->Delete();
+    // The partial page is written all the same: it is a valid page, and the user may want it.
+    if (!cutShort_.empty())
+        rb::MsgBox(cutShort_);
 }
 
 void DrawingWindow::DoGraph() {
@@ -111,15 +130,24 @@ void DrawingWindow::DoGraph() {
     // The row count is read again before every row. The keyword is compared as it stands (the
     // editors write it in upper case); a record whose keyword is none of the five (the
     // one-space placeholder of an open editor, a misspelt kind) draws nothing.
+    cutShort_.clear();
     for (std::int32_t row = 0; row < ControlByName<rb::Listbox>("ListBox1")->ListCount(); ++row) {
-        if (PageIsFull())
+        const std::int32_t rows = ControlByName<rb::Listbox>("ListBox1")->ListCount();
+        if (PageIsFull()) {
+            cutShort_ = CutShortMessage(row, rows, 0, 0);
             break;
+        }
         const std::string record = ControlByName<rb::Listbox>("ListBox1")->Cell(row, 0);
         const std::string kind = rb::NthField(record, " ", 1);
         if (kind == "LINE")
             DrawLine(record);
-        if (kind == "REPEATLINE")
-            DrawRepeatLine(record);
+        if (kind == "REPEATLINE") {
+            const auto [drawn, asked] = DrawRepeatLine(record);
+            if (drawn < asked) {
+                cutShort_ = CutShortMessage(row, rows, drawn, asked);
+                break;
+            }
+        }
         if (kind == "CIRCLE")
             DrawCircle(record);
         if (kind == "RECTANGLE")
@@ -152,7 +180,7 @@ void DrawingWindow::DrawLine(const std::string &record) {
         pdf->SetDash(0, 0, 0);
 }
 
-void DrawingWindow::DrawRepeatLine(const std::string &record) {
+std::pair<std::int32_t, std::int32_t> DrawingWindow::DrawRepeatLine(const std::string &record) {
     double startX = Field(record, 2) * unitPixels;
     double startY = Field(record, 3) * unitPixels;
     double endX = Field(record, 4) * unitPixels;
@@ -168,7 +196,8 @@ void DrawingWindow::DrawRepeatLine(const std::string &record) {
     const double blue = Amount(record, 14);
 
     // A 64-bit count, so that the largest int32 number ends the loop.
-    for (std::int64_t k = 1; k <= number; ++k) {
+    std::int64_t k = 1;
+    for (; k <= number; ++k) {
         if (PageIsFull())
             break;
         // The running points are clamped in place: the next step starts from the bound.
@@ -187,6 +216,7 @@ void DrawingWindow::DrawRepeatLine(const std::string &record) {
         endY += endStepY;
         rb::RuntimeBackgroundTask();
     }
+    return {static_cast<std::int32_t>(k - 1), std::max(number, 0)};
 }
 
 void DrawingWindow::DrawCircle(const std::string &record) {
