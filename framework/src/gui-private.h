@@ -80,6 +80,10 @@ struct State {
 };
 State &Global();
 
+// True while a button is pressed by a key held with Shift (Shift+Return): Keyboard::ShiftKey
+// answers from the key event itself, whatever the platform reports of the keyboard.
+bool &ShiftOfKeyInHand();
+
 // Moves an open window to the front (it was activated).
 void BringToFront(Window *window);
 bool AnyVisibleWindow();
