@@ -87,6 +87,16 @@ const char *ElementEditor::Refusal() const {
         return kBlankMessage;
     if (typed([](const std::string &text) { return text.find(' ') != std::string::npos; }))
         return kSpaceMessage;
+    auto hasControl = [](const std::string &text) {
+        return std::any_of(text.begin(), text.end(), [](char c) {
+            const auto byte = static_cast<unsigned char>(c);
+            return byte < 0x20 || byte == 0x7F;
+        });
+    };
+    if (typed(hasControl) ||
+        (table_.stringControl &&
+         hasControl(ControlByName<rb::EditField>(table_.stringControl)->Text())))
+        return kControlMessage;
     return nullptr;
 }
 

@@ -13,8 +13,10 @@
 //
 // "OK" writes only what a document can keep and the drawing can read back: no field may be
 // blank, none may hold a space (a space would split the field in two and shift every later
-// field of the record), and neither the record nor a TEXT's string may exceed the 255 bytes of
-// a settings-file string. Each refusal is a message; the dialog stays open with its fields.
+// field of the record), no field nor a TEXT's string may hold a control character (a pasted
+// line break would break the record and the page's lines), and neither the record nor a
+// TEXT's string may exceed the 255 bytes of a settings-file string. Each refusal is a message;
+// the dialog stays open with its fields.
 #pragma once
 
 #include "rb/controls.h"
@@ -76,6 +78,9 @@ class ElementEditor : public rb::Window {
         "One or more entries are blank. Please make sure that all entries have values.";
     static constexpr const char *kSpaceMessage =
         "An entry contains a space. Please enter each value without spaces.";
+    static constexpr const char *kControlMessage =
+        "An entry contains a line break or another control character. Please enter each value "
+        "on one line, without such characters.";
     static constexpr const char *kRecordTooLongMessage =
         "The entries are too long to be saved with the document. Please shorten them.";
     static constexpr const char *kStringTooLongMessage =
