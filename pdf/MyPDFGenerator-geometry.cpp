@@ -83,7 +83,7 @@ void MyPDFGenerator::ShowRotated(const std::string &text, double angle, double x
                 F(-std::sin(t), kPattern) + " " + F(std::cos(t), kPattern) + " " + T(x) + " " +
                 T(y) + " Tm" + kCR);
     AddToStream(T(textX) + " " + T(textY) + " Td" + kCR);
-    AddToStream("(" + LiteralString(text) + ") Tj" + kCR);
+    AddToStream(std::string("(") + LiteralString(text) + ") Tj" + kCR);
     AddToStream("ET" + kCR);
 }
 

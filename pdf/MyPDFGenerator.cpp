@@ -140,14 +140,14 @@ void MyPDFGenerator::SetDash(std::int32_t on, std::int32_t off, std::int32_t pha
     if (on == 0 && off == 0)
         AddToStream("[ ] 0 d" + kCR);
     else
-        AddToStream("[" + T(on) + " " + T(off) + "] " + T(phase) + " d" + kCR);
+        AddToStream(std::string("[") + T(on) + " " + T(off) + "] " + T(phase) + " d" + kCR);
 }
 
 void MyPDFGenerator::Show(const std::string &text) {
     AddToStream("BT" + kCR);
     AddToStream(FontLine() + kCR);
     AddToStream(T(textX) + " " + T(textY) + " Td" + kCR);
-    AddToStream("(" + LiteralString(text) + ") Tj" + kCR);
+    AddToStream(std::string("(") + LiteralString(text) + ") Tj" + kCR);
     AddToStream("ET" + kCR);
 }
 
