@@ -46,3 +46,5 @@ const ElementEditorTable kTable{
 } // namespace
 
 EditCircleWindow::EditCircleWindow() : ElementEditor(kTable) {}
+
+const ElementEditorTable &EditCircleWindow::Table() { return kTable; }

@@ -49,3 +49,5 @@ const ElementEditorTable kTable{
 } // namespace
 
 EditLineWindow::EditLineWindow() : ElementEditor(kTable) {}
+
+const ElementEditorTable &EditLineWindow::Table() { return kTable; }

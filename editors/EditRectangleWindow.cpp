@@ -50,3 +50,5 @@ const ElementEditorTable kTable{
 } // namespace
 
 EditRectangleWindow::EditRectangleWindow() : ElementEditor(kTable) {}
+
+const ElementEditorTable &EditRectangleWindow::Table() { return kTable; }

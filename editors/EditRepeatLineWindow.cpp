@@ -57,8 +57,11 @@ const ElementEditorTable kTable{
     .keyword = "REPEATLINE",
     .fields = kFields,
     .description = "Repeat Line {2} , {3} - {4} , {5} {10}",
+    .listDescription = "Repeat Line {2} , {3} - {4} , {5} {#10} Times",
 };
 
 } // namespace
 
 EditRepeatLineWindow::EditRepeatLineWindow() : ElementEditor(kTable) {}
+
+const ElementEditorTable &EditRepeatLineWindow::Table() { return kTable; }

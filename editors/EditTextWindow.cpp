@@ -64,3 +64,5 @@ const ElementEditorTable kTable{
 } // namespace
 
 EditTextWindow::EditTextWindow() : ElementEditor(kTable) {}
+
+const ElementEditorTable &EditTextWindow::Table() { return kTable; }

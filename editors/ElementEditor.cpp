@@ -16,6 +16,20 @@ ElementEditor::ElementEditor(const ElementEditorTable &table) : table_(table) {
     _InstallInstanceEventHandler("AddMenuHandlers", &ElementEditor::AddMenuHandlers);
 }
 
+const ElementKind *ElementKindOf(std::string_view keyword) {
+    static const ElementKind kinds[] = {
+        {EditLineWindow::Table(), NewEditor<EditLineWindow>},
+        {EditCircleWindow::Table(), NewEditor<EditCircleWindow>},
+        {EditRectangleWindow::Table(), NewEditor<EditRectangleWindow>},
+        {EditTextWindow::Table(), NewEditor<EditTextWindow>},
+        {EditRepeatLineWindow::Table(), NewEditor<EditRepeatLineWindow>},
+    };
+    for (const ElementKind &kind : kinds)
+        if (keyword == kind.table.keyword)
+            return &kind;
+    return nullptr;
+}
+
 void ElementEditor::Layout() { ApplyLayout(table_.window); }
 
 void ElementEditor::CreateControls() { _CreateControls0(); }
@@ -59,7 +73,7 @@ void ElementEditor::init(rb::Ref<rb::Listbox> list, std::int32_t index, bool isN
     }
     if (table_.stringControl)
         ControlByName<rb::EditField>(table_.stringControl)->SetText(box->Cell(row, kTextColumn));
-    lineColor = ColorOfFields(record, static_cast<std::int32_t>(table_.fields.size()) + 2);
+    lineColor = ColorOfFields(record, table_.FirstColorField());
     ControlByName<rb::Canvas>("LineColorCanvas1")->Refresh(true);
 }
 
@@ -87,6 +101,16 @@ const char *ElementEditor::Refusal() const {
         return kBlankMessage;
     if (typed([](const std::string &text) { return text.find(' ') != std::string::npos; }))
         return kSpaceMessage;
+    auto hasControl = [](const std::string &text) {
+        return std::any_of(text.begin(), text.end(), [](char c) {
+            const auto byte = static_cast<unsigned char>(c);
+            return byte < 0x20 || byte == 0x7F;
+        });
+    };
+    if (typed(hasControl) ||
+        (table_.stringControl &&
+         hasControl(ControlByName<rb::EditField>(table_.stringControl)->Text())))
+        return kControlMessage;
     return nullptr;
 }
 

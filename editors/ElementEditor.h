@@ -13,8 +13,10 @@
 //
 // "OK" writes only what a document can keep and the drawing can read back: no field may be
 // blank, none may hold a space (a space would split the field in two and shift every later
-// field of the record), and neither the record nor a TEXT's string may exceed the 255 bytes of
-// a settings-file string. Each refusal is a message; the dialog stays open with its fields.
+// field of the record), no field nor a TEXT's string may hold a control character (a pasted
+// line break would break the record and the page's lines), and neither the record nor a
+// TEXT's string may exceed the 255 bytes of a settings-file string. Each refusal is a message;
+// the dialog stays open with its fields.
 #pragma once
 
 #include "rb/controls.h"
@@ -24,6 +26,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 // Where one record field comes from.
 struct RecordField {
@@ -47,7 +50,24 @@ struct ElementEditorTable {
     const char *description;
     // The EditField holding the string of column 3; null for the kinds without one.
     const char *stringControl = nullptr;
+    // Column 2 as the drawing window rebuilds it from a loaded record, where that differs from
+    // `description`: "{k}" is field k as a number written by Str, "{#k}" as a whole number.
+    const char *listDescription = nullptr;
+
+    // The first of the record's three colour fields, which follow the dialog's own fields.
+    std::int32_t FirstColorField() const { return static_cast<std::int32_t>(fields.size()) + 2; }
 };
+
+class ElementEditor;
+
+// One element kind: its dialog's tables and how to open that dialog. The drawing window reads
+// these to reopen, describe and colour a row, so each kind's facts are written once.
+struct ElementKind {
+    const ElementEditorTable &table;
+    rb::Ref<ElementEditor> (*newEditor)();
+};
+// The kind whose keyword is exactly `keyword` (case counts), or null.
+const ElementKind *ElementKindOf(std::string_view keyword);
 
 class ElementEditor : public rb::Window {
   public:
@@ -76,6 +96,9 @@ class ElementEditor : public rb::Window {
         "One or more entries are blank. Please make sure that all entries have values.";
     static constexpr const char *kSpaceMessage =
         "An entry contains a space. Please enter each value without spaces.";
+    static constexpr const char *kControlMessage =
+        "An entry contains a line break or another control character. Please enter each value "
+        "on one line, without such characters.";
     static constexpr const char *kRecordTooLongMessage =
         "The entries are too long to be saved with the document. Please shorten them.";
     static constexpr const char *kStringTooLongMessage =
@@ -97,26 +120,34 @@ class ElementEditor : public rb::Window {
     std::int64_t rowID_ = 0;
 };
 
+// A new dialog of the class, as an element editor.
+template <class Editor> rb::Ref<ElementEditor> NewEditor() { return rb::NewWindow<Editor>(); }
+
 // The five dialogs; each one's tables are in its own file.
 class EditLineWindow : public ElementEditor {
   public:
     EditLineWindow();
+    static const ElementEditorTable &Table();
 };
 class EditCircleWindow : public ElementEditor {
   public:
     EditCircleWindow();
+    static const ElementEditorTable &Table();
 };
 class EditRectangleWindow : public ElementEditor {
   public:
     EditRectangleWindow();
+    static const ElementEditorTable &Table();
 };
 class EditTextWindow : public ElementEditor {
   public:
     EditTextWindow();
+    static const ElementEditorTable &Table();
 };
 class EditRepeatLineWindow : public ElementEditor {
   public:
     EditRepeatLineWindow();
+    static const ElementEditorTable &Table();
 };
 
 // Rows and settings the dialogs' tables share.

@@ -8,6 +8,8 @@
 // would pick for the byte.
 #include "MacRoman.h"
 
+#include "rb/text.h"
+
 #include <array>
 
 namespace {
@@ -32,51 +34,6 @@ constexpr std::array<std::uint16_t, 128> kHighHalf = {
     0x00AF, 0x02D8, 0x02D9, 0x02DA, 0x00B8, 0x02DD, 0x02DB, 0x02C7, // 0xF8
 };
 
-// Decodes the UTF-8 sequence at text[i], advancing i past it. A malformed sequence (a stray
-// continuation byte, a cut-off or overlong sequence, a surrogate, a value past U+10FFFF)
-// consumes one byte and gives no code point.
-bool NextCodePoint(const std::string &text, std::size_t &i, std::uint32_t &codePoint) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = 0;
-    std::uint32_t value = 0;
-    if (lead < 0x80) {
-        length = 1;
-        value = lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        value = lead & 0x1Fu;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        value = lead & 0x0Fu;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        value = lead & 0x07u;
-    } else {
-        ++i;
-        return false;
-    }
-    if (text.size() - i < length) {
-        ++i;
-        return false;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(text[i + k]);
-        if ((next & 0xC0) != 0x80) {
-            ++i;
-            return false;
-        }
-        value = (value << 6) | (next & 0x3Fu);
-    }
-    static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (value < kSmallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-        ++i;
-        return false;
-    }
-    i += length;
-    codePoint = value;
-    return true;
-}
-
 } // namespace
 
 std::uint8_t MacRomanByte(std::uint32_t codePoint) {
@@ -92,14 +49,16 @@ std::uint8_t MacRomanByte(std::uint32_t codePoint) {
 std::string Utf8ToMacRoman(const std::string &utf8) {
     std::string out;
     out.reserve(utf8.size());
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        std::uint32_t codePoint = 0;
+    // Characters as the framework counts them, so that each character, a malformed byte
+    // included, becomes exactly one byte.
+    for (std::size_t i = 0; i < utf8.size();) {
+        const rb::Utf8Character c = rb::DecodeUtf8(utf8, i);
+        i += c.length;
         char byte = '?';
         // NUL is ASCII and maps to itself, so 0 from the table means "no such character" only
         // for a code point above ASCII.
-        if (NextCodePoint(utf8, i, codePoint) && (codePoint == 0 || MacRomanByte(codePoint) != 0))
-            byte = static_cast<char>(MacRomanByte(codePoint));
+        if (c.wellFormed && (c.codePoint == 0 || MacRomanByte(c.codePoint) != 0))
+            byte = static_cast<char>(MacRomanByte(c.codePoint));
         out.push_back(byte);
     }
     return out;

@@ -45,6 +45,8 @@ const char *const kFontResourceLines[] = {
     "/F10 18 0 R",      "/F11 19 0 R", "/F12 20 0 R", "/F13 21 0 R", "/F14 22 0 R",
 };
 
+static_assert(std::size(kFontResourceLines) == MyPDFGenerator::kFontResources);
+
 std::string FileName(const rb::Ref<rb::FolderItem> &file) { return file ? file->Name() : ""; }
 
 // The Adler-32 of n bytes from the start value 0, from their Adler-32 from the usual start

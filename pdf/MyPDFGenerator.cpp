@@ -18,6 +18,14 @@ ContentNumber F(double v, const char *pattern) { return {v, pattern}; }
 
 } // namespace
 
+double MyPDFGenerator::Bounded(double value) {
+    if (value > kLargestNumber)
+        return kLargestNumber;
+    if (value < -kLargestNumber)
+        return -kLargestNumber;
+    return value;
+}
+
 void MyPDFGenerator::Constructor() {
     static constexpr std::int32_t kPaperSizes[] = {
         612,  792,  // Letter
@@ -83,7 +91,7 @@ std::int32_t MyPDFGenerator::FindFont(const std::string &, const std::string &, 
 }
 
 void MyPDFGenerator::SetFont(std::int32_t font, double size) {
-    fontNum = font;
+    fontNum = font >= 0 && font < kFontResources ? font : kPageStartFont;
     fontSize = rb::ToInt32(size);
 }
 
@@ -100,10 +108,13 @@ double MyPDFGenerator::StringWidth(const std::string &text, std::int32_t, std::i
 void MyPDFGenerator::AddToStream(const std::string &text) { stream += text; }
 
 void MyPDFGenerator::AppendPiece(const ContentNumber &number) {
+    // Every number of a content line is bounded here, where it is written: a circle's points
+    // add a centre and a radius that are each within range.
+    const double value = Bounded(number.value);
     if (number.pattern)
-        App()->AppendMyformatstring(line_, number.value, number.pattern);
+        App()->AppendMyformatstring(line_, value, number.pattern);
     else
-        App()->AppendMystring(line_, number.value);
+        App()->AppendMystring(line_, value);
 }
 
 void MyPDFGenerator::SetRGBColor(double red, double green, double blue) {

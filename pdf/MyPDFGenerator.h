@@ -23,7 +23,7 @@
 #include <vector>
 
 // A number in a content line: written as App()->mystring writes it, or, with a pattern, as
-// App()->myformatstring does.
+// App()->myformatstring does, held within +/-MyPDFGenerator::kLargestNumber.
 struct ContentNumber {
     double value;
     const char *pattern = nullptr;
@@ -31,11 +31,23 @@ struct ContentNumber {
 
 class MyPDFGenerator : public rb::Object {
   public:
-    // Content operators. None checks ranges or call order; values are written as passed.
+    // The largest magnitude of a number on the page: the largest PDF integer. Readers refuse
+    // more ("overflow converting to 64-bit integer"), and nothing on a sheet comes near it.
+    static constexpr double kLargestNumber = 2147483647.0;
+    // The value held within +/-kLargestNumber.
+    static double Bounded(double value);
+    // The file holds the font resources F0 to F14 (see CloseFile); a page starts with F2.
+    static constexpr std::int32_t kFontResources = 15;
+    static constexpr std::int32_t kPageStartFont = 2;
+
+    // Content operators. None checks call order. Every number is written as passed, held within
+    // +/-kLargestNumber (a circle's points too, which add its centre and radius).
     // Stroking ("RG") then non-stroking ("rg") colour, components 0 to 1 with two decimals.
     void SetRGBColor(double red, double green, double blue);
     void SetLineWidth(double width);
-    // Selects font resource /F<font> at the whole-number size for the next text object.
+    // Selects font resource /F<font> at the whole-number size for the next text object. A
+    // number the file holds no font for (outside 0 to 14; a TEXT's font field comes from a
+    // settings file as it stands) selects kPageStartFont, so that readers draw the text.
     void SetFont(std::int32_t font, double size);
     void MoveTo(double x, double y);
     void LineTo(double x, double y);

@@ -14,8 +14,11 @@
 #include "rb/system.h"
 #include "rb/text.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -33,17 +36,14 @@ double Field(const std::string &record, std::int32_t k) {
 // A position beyond the bound is drawn on it.
 double Clamp(double value, double bound) { return value > bound ? bound : value; }
 
-// The largest magnitude a number on the page gets: the largest PDF integer. Typed numbers
-// such as 1e999 reach the writer as infinities or as integers of up to 309 digits, which PDF
-// readers refuse ("overflow converting to 64-bit integer"); nothing on a sheet comes near.
-constexpr double kLargestPageNumber = 2147483647.0;
-double Bounded(double value) {
-    if (value > kLargestPageNumber)
-        return kLargestPageNumber;
-    if (value < -kLargestPageNumber)
-        return -kLargestPageNumber;
-    return value;
-}
+// Typed numbers such as 1e999 are infinities; bounded before any arithmetic, they give the
+// writer positions and sizes rather than infinities and NaNs.
+double Bounded(double value) { return MyPDFGenerator::Bounded(value); }
+
+// The longest LINE drawn dashed, in page units: some 350 metres, far beyond any sheet. Readers
+// give up on a dashed line of hundreds of millions of dashes (poppler works for a minute and
+// then draws nothing), which a LINE with a huge field would be; a longer LINE is drawn solid.
+constexpr double kLongestDashedLine = 1000000.0;
 
 // Field k of a record handed to the writer as it stands: a line width, a text size.
 double Amount(const std::string &record, std::int32_t k) { return Bounded(Field(record, k)); }
@@ -51,6 +51,20 @@ double Amount(const std::string &record, std::int32_t k) { return Bounded(Field(
 // The colour of fields k, k + 1 and k + 2, fractions from 0 to 1 passed on unchanged.
 void SetColour(MyPDFGenerator &pdf, const std::string &record, std::int32_t k) {
     pdf.SetRGBColor(Amount(record, k), Amount(record, k + 1), Amount(record, k + 2));
+}
+
+// What the user is told when the content limit stopped the drawing: how many elements were
+// drawn whole, the lines of the repeated line it stopped in, and the limit.
+std::string CutShortMessage(std::int32_t wholeRows, std::int32_t rows, std::int32_t linesDrawn,
+                            std::int32_t linesAsked) {
+    std::string message = "The page was cut short: a page holds at most " +
+                          rb::Str(static_cast<std::int32_t>(DrawingWindow::kPageContentLimit >> 20)) +
+                          " MiB of drawing content. Drawn: " + rb::Str(wholeRows) + " of the " +
+                          rb::Str(rows) + " elements whole";
+    if (linesDrawn < linesAsked)
+        message += ", and " + rb::Str(linesDrawn) + " of the " + rb::Str(linesAsked) +
+                   " lines of element " + rb::Str(wholeRows + 1);
+    return message + ".";
 }
 
 } // namespace
@@ -108,10 +122,13 @@ void DrawingWindow::DoPage() {
     pdf->EndPage();
     pdf->CloseFile();
     pdf->Delete();
+    // The partial page is written all the same: it is a valid page, and the user may want it.
+    if (!cutShort_.empty())
+        rb::MsgBox(cutShort_);
 }
 
 void DrawingWindow::DoGraph() {
-    fonthandle = 2;
+    fonthandle = MyPDFGenerator::kPageStartFont;
     pdf->SetFont(fonthandle, 10.0);
     usableWidth = static_cast<double>(paperWidth) - leftMargin - rightMargin;
     usableHeight = static_cast<double>(paperHeight) - topMargin - bottomMargin;
@@ -120,15 +137,24 @@ void DrawingWindow::DoGraph() {
     // The row count is read again before every row. The keyword is compared as it stands (the
     // editors write it in upper case); a record whose keyword is none of the five (the
     // one-space placeholder of an open editor, a misspelt kind) draws nothing.
+    cutShort_.clear();
     for (std::int32_t row = 0; row < ControlByName<rb::Listbox>("ListBox1")->ListCount(); ++row) {
-        if (PageIsFull())
+        const std::int32_t rows = ControlByName<rb::Listbox>("ListBox1")->ListCount();
+        if (PageIsFull()) {
+            cutShort_ = CutShortMessage(row, rows, 0, 0);
             break;
+        }
         const std::string record = ControlByName<rb::Listbox>("ListBox1")->Cell(row, 0);
         const std::string kind = rb::NthField(record, " ", 1);
         if (kind == "LINE")
             DrawLine(record);
-        if (kind == "REPEATLINE")
-            DrawRepeatLine(record);
+        if (kind == "REPEATLINE") {
+            const auto [drawn, asked] = DrawRepeatLine(record);
+            if (drawn < asked) {
+                cutShort_ = CutShortMessage(row, rows, drawn, asked);
+                break;
+            }
+        }
         if (kind == "CIRCLE")
             DrawCircle(record);
         if (kind == "RECTANGLE")
@@ -144,17 +170,24 @@ void DrawingWindow::DrawLine(const std::string &record) {
     const double startY = Clamp(Field(record, 3) * unitPixels, usableHeight);
     const double endX = Clamp(Field(record, 4) * unitPixels, usableWidth);
     const double endY = Clamp(Field(record, 5) * unitPixels, usableHeight);
+    const double x0 = PageX(startX);
+    const double y0 = PageY(startY);
+    const double x1 = PageX(endX);
+    const double y1 = PageY(endY);
+    const bool dashed = std::hypot(x1 - x0, y1 - y0) <= kLongestDashedLine;
     pdf->SetLineWidth(Amount(record, 6));
-    // A LINE is always dashed, 3 on and 3 off in page units; the next element starts solid.
-    pdf->SetDash(3, 3, 0);
+    // A LINE is dashed, 3 on and 3 off in page units; the next element starts solid.
+    if (dashed)
+        pdf->SetDash(3, 3, 0);
     SetColour(*pdf, record, 7);
-    pdf->MoveTo(PageX(startX), PageY(startY));
-    pdf->LineTo(PageX(endX), PageY(endY));
+    pdf->MoveTo(x0, y0);
+    pdf->LineTo(x1, y1);
     pdf->Stroke();
-    pdf->SetDash(0, 0, 0);
+    if (dashed)
+        pdf->SetDash(0, 0, 0);
 }
 
-void DrawingWindow::DrawRepeatLine(const std::string &record) {
+std::pair<std::int32_t, std::int32_t> DrawingWindow::DrawRepeatLine(const std::string &record) {
     double startX = Field(record, 2) * unitPixels;
     double startY = Field(record, 3) * unitPixels;
     double endX = Field(record, 4) * unitPixels;
@@ -170,7 +203,8 @@ void DrawingWindow::DrawRepeatLine(const std::string &record) {
     const double blue = Amount(record, 14);
 
     // A 64-bit count, so that the largest int32 number ends the loop.
-    for (std::int64_t k = 1; k <= number; ++k) {
+    std::int64_t k = 1;
+    for (; k <= number; ++k) {
         if (PageIsFull())
             break;
         // The running points are clamped in place: the next step starts from the bound.
@@ -189,6 +223,7 @@ void DrawingWindow::DrawRepeatLine(const std::string &record) {
         endY += endStepY;
         rb::RuntimeBackgroundTask();
     }
+    return {static_cast<std::int32_t>(k - 1), std::max(number, 0)};
 }
 
 void DrawingWindow::DrawCircle(const std::string &record) {

@@ -17,37 +17,6 @@
 
 namespace {
 
-template <class Editor> rb::Ref<ElementEditor> NewEditor() { return rb::NewWindow<Editor>(); }
-
-// Each kind: the editor that a double-click opens, the description that PopulateListBox
-// writes ("{k}" is field k as a number written by Str, "{#k}" field k as a whole number,
-// "{text}" the row's string), and the first of its three colour fields.
-struct ListedKind {
-    const char *keyword;
-    rb::Ref<ElementEditor> (*newEditor)();
-    const char *description;
-    std::int32_t firstColorField;
-};
-
-// clang-format off
-constexpr ListedKind kKinds[] = {
-    {"LINE",       NewEditor<EditLineWindow>,       "Line {2} , {3} - {4} , {5}",            7},
-    {"CIRCLE",     NewEditor<EditCircleWindow>,     "Circle {2} , {3} Radius {4}",           6},
-    {"RECTANGLE",  NewEditor<EditRectangleWindow>,  "Rectangle {2} , {3} , {4} , {5}",       7},
-    {"TEXT",       NewEditor<EditTextWindow>,       "Text {2} , {3} {text}",                 7},
-    {"REPEATLINE", NewEditor<EditRepeatLineWindow>,
-                   "Repeat Line {2} , {3} - {4} , {5} {#10} Times",                          12},
-};
-// clang-format on
-
-// The kind whose keyword is exactly `keyword`, or null.
-const ListedKind *KindOf(const std::string &keyword) {
-    for (const ListedKind &kind : kKinds)
-        if (keyword == kind.keyword)
-            return &kind;
-    return nullptr;
-}
-
 double NumberField(const std::string &record, std::int32_t k) {
     return rb::Val(rb::NthField(record, " ", k));
 }
@@ -83,7 +52,7 @@ void DrawingWindow::ListBox1_DoubleClick(rb::Listbox &me) {
     const std::int32_t row = me.ListIndex();
     if (row == -1)
         return;
-    if (const ListedKind *kind = KindOf(rb::NthField(me.Cell(row, kRecordColumn), " ", 1)))
+    if (const ElementKind *kind = ElementKindOf(rb::NthField(me.Cell(row, kRecordColumn), " ", 1)))
         OpenEditor(*this, kind->newEditor, row, false);
 }
 
@@ -133,7 +102,7 @@ void DrawingWindow::PopulateListBox() {
         // The whole record in upper case, so that a lower-case keyword is still known. A row
         // of no known kind keeps both its description and its colour text.
         const std::string record = rb::Uppercase(list->Cell(i, kRecordColumn));
-        if (const ListedKind *kind = KindOf(rb::NthField(record, " ", 1))) {
+        if (const ElementKind *kind = ElementKindOf(rb::NthField(record, " ", 1))) {
             const std::string text = list->Cell(i, kTextColumn);
             auto value = [&](std::string_view key) -> std::string {
                 if (key == "text")
@@ -143,8 +112,12 @@ void DrawingWindow::PopulateListBox() {
                     NumberField(record, rb::ToInt32(rb::Val(std::string(key.substr(whole)))));
                 return whole ? rb::Str(rb::ToInt32(number)) : rb::Str(number);
             };
-            list->SetCell(i, kDescriptionColumn, ExpandPattern(kind->description, value));
-            const std::int32_t c = kind->firstColorField;
+            const ElementEditorTable &table = kind->table;
+            list->SetCell(i, kDescriptionColumn,
+                          ExpandPattern(table.listDescription ? table.listDescription
+                                                              : table.description,
+                                        value));
+            const std::int32_t c = table.FirstColorField();
             list->SetCell(i, kColorColumn,
                           ColorText(NumberField(record, c), NumberField(record, c + 1),
                                     NumberField(record, c + 2)));

@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 class DrawingWindow : public rb::Window {
   public:
@@ -73,7 +74,8 @@ class DrawingWindow : public rb::Window {
     void PushButtonGenerate_Action();
     // Asks for an output file only while none is chosen, then writes the page.
     void DoFilename();
-    // Drives the writer through one document in a fixed order of calls.
+    // Drives the writer through one document in a fixed order of calls; a page that the
+    // content limit cut short is written, then a message says so.
     void DoPage();
     // Turns every element row of ListBox1 into drawing calls.
     void DoGraph();
@@ -106,10 +108,12 @@ class DrawingWindow : public rb::Window {
     void Close();
 
     // The most content one page takes in. Once the page's content stream holds this many
-    // bytes, no further row or repeated line is drawn: a REPEATLINE asking for two billion
-    // lines would otherwise need some 150 gigabytes of memory, and the writer's file offsets
-    // are 32-bit. The bound is close to a million lines, far beyond any real sheet (an A0 sheet
-    // ruled every 0.1 mm both ways has 20,000) and beyond what viewers open in reasonable time.
+    // bytes, no further row or repeated line is drawn, the page is written as far as it got,
+    // and DoPage says that it was cut short: a REPEATLINE asking for two billion lines would
+    // otherwise need some 150 gigabytes of memory, and the writer's file offsets are 32-bit.
+    // The bound is 670,000 lines (positions in cm with fractions, some 100 bytes a line) to
+    // 1,100,000 (short whole numbers), far beyond any real sheet (an A0 sheet ruled every 0.1 mm
+    // both ways has 20,000) and beyond what viewers open in reasonable time.
     static constexpr std::size_t kPageContentLimit = std::size_t{64} << 20;
     // The most element rows LoadSettings takes from a file; a file with more loads only these
     // and counts as damaged. A row costs a couple of hundred bytes of memory and a few
@@ -136,7 +140,8 @@ class DrawingWindow : public rb::Window {
   private:
     // One element row, drawn by kind.
     void DrawLine(const std::string &record);
-    void DrawRepeatLine(const std::string &record);
+    // The lines drawn and the lines asked for: fewer drawn when the page became full.
+    std::pair<std::int32_t, std::int32_t> DrawRepeatLine(const std::string &record);
     void DrawCircle(const std::string &record);
     void DrawRectangle(const std::string &record);
     void DrawText(const std::string &record, const std::string &text);
@@ -144,4 +149,7 @@ class DrawingWindow : public rb::Window {
     double PageX(double x) const;
     double PageY(double y) const;
     bool PageIsFull() const;
+
+    // Set by DoGraph when the content limit left something out: what DoPage tells the user.
+    std::string cutShort_;
 };

@@ -85,6 +85,10 @@ State &Global();
 // nothing can stay open): false then, with that window and those behind it still open.
 bool CloseAllWindows(bool forGood);
 
+// True while a button is pressed by a key held with Shift (Shift+Return): Keyboard::ShiftKey
+// answers from the key event itself, whatever the platform reports of the keyboard.
+bool &ShiftOfKeyInHand();
+
 // Moves an open window to the front (it was activated).
 void BringToFront(Window *window);
 bool AnyVisibleWindow();

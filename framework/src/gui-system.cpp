@@ -19,6 +19,8 @@
 namespace rb {
 
 bool Keyboard::ShiftKey() {
+    if (gui::ShiftOfKeyInHand())
+        return true;
     if (gui::test::Active())
         return gui::test::ShiftKey();
     if (!QGuiApplication::instance())

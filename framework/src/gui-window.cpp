@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 namespace rb {
 
@@ -62,12 +63,19 @@ void WindowWidget::changeEvent(QEvent *event) {
     QMainWindow::changeEvent(event);
 }
 
+bool &ShiftOfKeyInHand() {
+    static bool shift = false;
+    return shift;
+}
+
 void WindowWidget::keyPressEvent(QKeyEvent *event) {
-    // Keys the focused control did not take: Return and Enter press the default button,
-    // Escape the cancel button.
+    // Keys the focused control did not take: Return and Enter press the default button, with
+    // Shift too (Keyboard::ShiftKey is true while it acts), Escape the cancel button.
     const bool isReturn = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     const bool isEscape = event->key() == Qt::Key_Escape;
-    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const bool shift = modifiers == Qt::ShiftModifier;
+    const bool plain = modifiers == Qt::NoModifier || (isReturn && shift);
     if (owner && plain && (isReturn || isEscape)) {
         for (const Ref<Control> &control : owner->controls) {
             auto *button = dynamic_cast<PushButton *>(control.get());
@@ -76,6 +84,10 @@ void WindowWidget::keyPressEvent(QKeyEvent *event) {
             if ((isReturn && button->Default()) || (isEscape && button->Cancel())) {
                 Ref<PushButton> keep(button);
                 KeepAlive<Window> keepWindow(owner->owner);
+                struct Restore {
+                    bool before;
+                    ~Restore() { ShiftOfKeyInHand() = before; }
+                } restore{std::exchange(ShiftOfKeyInHand(), shift)};
                 button->impl()->RaiseFromUser<void()>("Action");
                 event->accept();
                 return;

@@ -8,23 +8,8 @@ namespace rb {
 
 namespace {
 
-// The byte length of the character that starts at text[i]: a well-formed UTF-8 sequence
-// counts as one character, every other byte as one character of its own.
 std::size_t CharLength(const std::string &text, std::size_t i) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    std::size_t n = 1;
-    if (b >= 0xC2 && b <= 0xDF)
-        n = 2;
-    else if (b >= 0xE0 && b <= 0xEF)
-        n = 3;
-    else if (b >= 0xF0 && b <= 0xF4)
-        n = 4;
-    if (i + n > text.size())
-        return 1;
-    for (std::size_t k = 1; k < n; ++k)
-        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-            return 1;
-    return n;
+    return DecodeUtf8(text, i).length;
 }
 
 // Byte offset of the character at 0-based character index `index` (text.size() past the end).
@@ -95,6 +80,42 @@ std::string ReplaceAllB(const std::string &text, const std::string &find,
     return out;
 }
 
+Utf8Character DecodeUtf8(const std::string &text, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const Utf8Character malformed{1, lead, false};
+    // The sequence's length and the smallest code point that needs it (anything smaller is
+    // an overlong form). C0, C1 and F5 to FF never start a well-formed sequence.
+    std::size_t length = 1;
+    std::uint32_t value = lead;
+    std::uint32_t smallest = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        value = lead & 0x1Fu;
+        smallest = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        value = lead & 0x0Fu;
+        smallest = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        value = lead & 0x07u;
+        smallest = 0x10000;
+    } else if (lead >= 0x80) {
+        return malformed;
+    }
+    if (text.size() - at < length)
+        return malformed;
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[at + k]);
+        if ((next & 0xC0) != 0x80)
+            return malformed;
+        value = (value << 6) | (next & 0x3Fu);
+    }
+    if (value < smallest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return malformed;
+    return {length, value, true};
+}
+
 std::int32_t Len(const std::string &text) {
     std::int32_t count = 0;
     for (std::size_t i = 0; i < text.size(); i += CharLength(text, i))
@@ -161,17 +182,7 @@ std::string Chr(std::int32_t code) {
 }
 
 std::int32_t Asc(const std::string &text) {
-    if (text.empty())
-        return 0;
-    const std::size_t n = CharLength(text, 0);
-    const auto b0 = static_cast<unsigned char>(text[0]);
-    if (n == 1)
-        return b0;
-    static const unsigned char leadMask[] = {0, 0, 0x1F, 0x0F, 0x07};
-    std::int32_t code = b0 & leadMask[n];
-    for (std::size_t k = 1; k < n; ++k)
-        code = (code << 6) | (static_cast<unsigned char>(text[k]) & 0x3F);
-    return code;
+    return text.empty() ? 0 : static_cast<std::int32_t>(DecodeUtf8(text, 0).codePoint);
 }
 
 const std::string &EndOfLine() {

@@ -142,6 +142,35 @@ TEST_F(EditorTest, BlankOrSpacedFieldsAreRefusedAndWriteNothing) {
     }
 }
 
+// A pasted line break or another control character would reach the record, the settings file
+// and the page's content stream, whose lines end in a carriage return; every field refuses it,
+// the text's string too.
+TEST_F(EditorTest, ControlCharactersAreRefusedInEveryField) {
+    for (const EditorKind &kind : EditorKinds()) {
+        SCOPED_TRACE(kind.keyword);
+        rb::Ref<ElementEditor> e = Press(kind.button);
+        ASSERT_TRUE(e);
+        const std::int32_t row = e->row;
+        Fill(*e, kind);
+        std::vector<std::string> names;
+        for (const EditorField &f : kind.fields)
+            names.push_back(f.name);
+        if (kind.keyword == std::string("TEXT"))
+            names.push_back("EditText");
+        for (const std::string &name : names) {
+            const std::string typed = FieldOf(*e, name);
+            for (const std::string bad : {"5\n6", "5\r", "\t5", "5\x7f", "l1\r\nl2"}) {
+                SetFieldOf(*e, name, bad);
+                EXPECT_EQ(RefusedOK(*e), ElementEditor::kControlMessage) << name << " = \"" << bad << "\"";
+                EXPECT_EQ(Row(row), Placeholder()) << name << " = \"" << bad << "\"";
+            }
+            SetFieldOf(*e, name, typed);
+        }
+        td::Click(*e, "PushButton1");
+        EXPECT_EQ(Row(row), Written(kind));
+    }
+}
+
 TEST_F(EditorTest, CancelRemovesAPlaceholderAndLeavesAnExistingRowAsItWas) {
     for (const EditorKind &kind : EditorKinds()) {
         SCOPED_TRACE(kind.keyword);

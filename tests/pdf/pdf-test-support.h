@@ -5,6 +5,7 @@
 
 #include "MyPDFGenerator.h"
 #include "inflate.h"
+#include "pdf-tools.h"
 #include "run-command.h"
 
 #include <gtest/gtest.h>
@@ -61,9 +62,7 @@ struct PdfFileLayout {
 PdfFileLayout ReadLayout(const std::string &file);
 
 
-// qpdf --check passes with exit status 0 (no warning) and, when `render`, pdftoppm renders
-// the page without an error message (a page whose content is not made of PDF operators is
-// checked by qpdf alone).
+// The outside PDF tools accept the file (see PdfToolProblems).
 void ExpectPdfToolsAccept(const std::string &path, bool render = true);
 
 // The page's text as pdftotext extracts it.

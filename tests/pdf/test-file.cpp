@@ -139,7 +139,7 @@ std::string ExpectedFile(const std::string &streamData) {
     const std::size_t xref = f.size();
     f += "xref\r0 23\r0000000000 65535 f \r";
     for (int i = 1; i <= 22; ++i) {
-        const std::string head = "\r" + std::to_string(i) + " 0 obj\r";
+        const std::string head = std::string("\r") + std::to_string(i) + " 0 obj\r";
         const std::size_t at = i == 1 ? 9 : f.find(head) + 1;
         char entry[32];
         std::snprintf(entry, sizeof entry, "%010zu 00000 n \r", at);

@@ -241,6 +241,23 @@ TEST_F(OperatorText, DrawRotatedTextGivesOneTextObjectPerCharacter) {
     }
 }
 
+// A malformed sequence is as many characters as it has bytes, and each is drawn as one "?": the
+// count that spaces the characters and the glyphs written agree.
+TEST_F(OperatorText, DrawRotatedTextGivesEachByteOfMalformedUtf8ItsOwnPlace) {
+    const std::string text = "a\xED\xA0\x80" "b\xE0\x80\x80"; // a surrogate, an overlong NUL
+    EXPECT_EQ(rb::Len(text), 8);
+    pdf->DrawRotatedText(text, 0, 0, 100, 0, 12);
+    const auto lines = Lines(pdf->stream);
+    ASSERT_EQ(lines.size(), 48u) << pdf->stream;
+    std::string shown;
+    for (std::size_t i = 0; i < 8; ++i)
+        shown += lines[6 * i + 4] + " ";
+    EXPECT_EQ(shown, "(a) Tj (?) Tj (?) Tj (?) Tj (b) Tj (?) Tj (?) Tj (?) Tj ");
+    pdf->stream.clear();
+    pdf->Show(text);
+    EXPECT_EQ(Lines(pdf->stream).at(3), "(a???b??" "?) Tj"); // split: no trigraph
+}
+
 TEST_F(OperatorText, DrawRotatedTextOfNothingOnlySetsTheFont) {
     pdf->SetFont(4, 9);
     pdf->SetTextPos(7, 8);

@@ -24,8 +24,7 @@ TEST_F(WindowTest, FirstGenerationWritesUntitledWithoutAskingAndOpensIt) {
     EXPECT_EQ(folder.Listing(), "untitled.pdf");
     EXPECT_EQ(FieldText(*w, "StaticFileName"), "untitled.pdf");
     EXPECT_EQ(td::LaunchedFiles(), std::vector<std::string>{folder / "untitled.pdf"});
-    std::string qpdf;
-    EXPECT_EQ(QpdfCheck(folder / "untitled.pdf", &qpdf), 0) << qpdf;
+    EXPECT_EQ(PdfToolProblems(folder / "untitled.pdf"), "");
 }
 
 TEST_F(WindowTest, ShiftGenerateAsksAndCancellingWritesAndOpensNothing) {
@@ -94,3 +93,21 @@ TEST_F(WindowTest, AnUnwritableFileShowsTheMessageAndTheRoadEndsNormally) {
 }
 
 } // namespace
+
+// Shift+Return presses Generate as Shift+click does: the output file is forgotten and asked for.
+TEST_F(WindowTest, ShiftReturnGeneratesWithShiftHeld) {
+    auto w = NewDrawingWindow();
+    td::Script({td::Cancel(td::DialogKind::Save)});
+    td::PressKey(*w, "EditTopMargin", "Shift+Return");
+    ASSERT_EQ(td::Dialogs().size(), 1u) << "Generate was not pressed with Shift";
+    EXPECT_EQ(td::Dialogs()[0].kind, td::DialogKind::Save);
+    EXPECT_FALSE(w->outputFile);
+    EXPECT_EQ(folder.Listing(), "");
+
+    // Return alone writes the chosen file without asking; Shift is not left held.
+    td::Script({td::SaveDialog(folder / "sheet.pdf")});
+    td::PressKey(*w, "EditTopMargin", "Return");
+    EXPECT_EQ(folder.Listing(), "sheet.pdf");
+    td::PressKey(*w, "EditTopMargin", "Return");
+    EXPECT_EQ(td::Dialogs().size(), 2u) << "plain Return asked again";
+}

@@ -82,6 +82,3 @@ std::string Subject(const std::string &pdfPath) {
 }
 
 
-int QpdfCheck(const std::string &pdfPath, std::string *output) {
-    return RunCommand("qpdf --check '" + pdfPath + "'", output);
-}

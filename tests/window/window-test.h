@@ -4,6 +4,7 @@
 #pragma once
 
 #include "DrawingWindow.h"
+#include "pdf-tools.h"
 #include "run-command.h"
 #include "temp-folder.h"
 
@@ -42,6 +43,3 @@ std::string MediaBox(const std::string &pdfPath);
 // The document information's subject, e.g. "Width: 612  Height: 792".
 std::string Subject(const std::string &pdfPath);
 
-// qpdf --check's exit status for the file (0: no errors and no warnings), its output in
-// `output`.
-int QpdfCheck(const std::string &pdfPath, std::string *output);

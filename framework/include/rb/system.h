@@ -2,7 +2,7 @@
 //
 // Promises:
 // - Keyboard::ShiftKey() is the Shift key's state at the moment of the call (the test driver
-//   may set it).
+//   may set it); while Shift+Return presses a window's default button, it is true.
 // - ShowURL opens the address in the default browser and returns at once; it reports nothing.
 //   (FolderItem::Launch, in files.h, opens a file in its default application the same way.)
 //   Under the test driver both are recorded instead.

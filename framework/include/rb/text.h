@@ -59,7 +59,18 @@ std::string Lowercase(const std::string &text);  // ASCII letters only
 std::string ReplaceAllB(const std::string &text, const std::string &find,
                         const std::string &replacement);
 
-std::int32_t Len(const std::string &text);  // characters (UTF-8 sequences)
+// The character that starts at byte `at` of a UTF-8 text (at < text.size()). A well-formed
+// sequence (no overlong form, no surrogate, nothing past U+10FFFF) is one character; every other
+// byte is a character of its own, with no code point, as common decoders read it. Len, Mid and
+// everything that reads characters go by this one rule.
+struct Utf8Character {
+    std::size_t length;      // bytes, 1 to 4
+    std::uint32_t codePoint; // for a malformed byte, the byte's value
+    bool wellFormed;
+};
+Utf8Character DecodeUtf8(const std::string &text, std::size_t at);
+
+std::int32_t Len(const std::string &text);  // characters (see DecodeUtf8)
 std::int32_t LenB(const std::string &text); // bytes
 // Characters from the 1-based character position start; count < 0 means to the end.
 std::string Mid(const std::string &text, std::int32_t start, std::int32_t count = -1);

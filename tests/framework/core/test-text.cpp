@@ -74,6 +74,35 @@ TEST(Text, BytesAndCharacters) {
     EXPECT_EQ(Len("\xE2\x82\xAC"), 1); // the euro sign
 }
 
+// One rule for malformed UTF-8, the one common decoders follow: each byte that does not belong
+// to a well-formed sequence is a character of its own. Len, Mid and the page text's encoding
+// all read text this way.
+TEST(Text, EveryByteOfAMalformedSequenceIsOneCharacter) {
+    struct Case {
+        const char *what;
+        std::string text;
+        std::int32_t length;
+        std::string second; // Mid(text, 2, 1)
+    };
+    const Case cases[] = {
+        {"overlong slash", "\xC0\xAF", 2, "\xAF"},
+        {"overlong three-byte NUL", "\xE0\x80\x80", 3, "\x80"},
+        {"overlong four-byte", "\xF0\x80\x80\xAF", 4, "\x80"},
+        {"high surrogate", "\xED\xA0\x80", 3, "\xA0"},
+        {"low surrogate", "\xED\xBF\xBF", 3, "\xBF"},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", 4, "\x90"},
+        {"lead byte F5", "\xF5\x80\x80\x80", 4, "\x80"},
+        {"cut off", "\xE2\x82", 2, "\x82"},
+        {"stray continuation", "\x80" "a", 2, "a"},
+        {"well-formed U+D7FF", "\xED\x9F\xBF" "a", 2, "a"},
+        {"well-formed U+10FFFF", "\xF4\x8F\xBF\xBF" "a", 2, "a"},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(Len(c.text), c.length) << c.what;
+        EXPECT_EQ(Mid(c.text, 2, 1), c.second) << c.what;
+    }
+}
+
 TEST(Text, ChrAndAsc) {
     EXPECT_EQ(Chr(65), "A");
     EXPECT_EQ(Chr(13), "\r");

@@ -11,8 +11,10 @@ std::string Rows(Listbox &list) {
     std::string text;
     for (std::int32_t r = 0; r < list.ListCount(); ++r) {
         text += r ? "; " : "";
-        for (std::int32_t c = 0; c < list.ColumnCount(); ++c)
-            text += (c ? "|" : "") + list.Cell(r, c);
+        for (std::int32_t c = 0; c < list.ColumnCount(); ++c) {
+            text += c ? "|" : "";
+            text += list.Cell(r, c);
+        }
     }
     return text;
 }
