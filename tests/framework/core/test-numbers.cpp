@@ -108,7 +108,9 @@ TEST(Str, AgreesWithCorrectRoundingAcrossMagnitudes) {
         const double mantissa = 1.0 + static_cast<double>(state >> 11) / 9007199254740992.0;
         const double value = std::ldexp(mantissa, static_cast<int>(state % 89) - 40);
         ASSERT_EQ(Str(value), FifteenDigits(value)) << "value " << value;
-        ASSERT_EQ(Str(-value), "-" + FifteenDigits(value)) << "value " << -value;
+        std::string negative = FifteenDigits(value);
+        negative.insert(negative.begin(), '-');
+        ASSERT_EQ(Str(-value), negative) << "value " << -value;
     }
 }
 
