@@ -20,6 +20,7 @@
 // allocate beyond the file's size; the element list also stops at its row limit.
 #include "DrawingWindow.h"
 
+#include "ElementRecord.h"
 #include "MacAliasWQX.h"
 
 #include "rb/dialogs.h"
@@ -36,8 +37,8 @@ namespace {
 const char *const kFormatVersion = "1.3.0";
 const char *const kReserved = "0";
 const char *const kMarker = "DATA_FOLLOWS";
-// What a length byte can count.
-constexpr std::size_t kLongestStoredText = 255;
+// What a length byte can count: the longest text the settings file keeps.
+constexpr auto kLongestStoredText = static_cast<std::size_t>(kMaxStoredBytes);
 
 // The margin fields in file order, with the name the user knows each by.
 struct MarginField {
