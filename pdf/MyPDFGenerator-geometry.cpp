@@ -11,6 +11,8 @@
 
 #include <cmath>
 
+using namespace content_numbers;
+
 namespace {
 
 // The value of pi the page geometry is computed with; the coordinates it gives are part of
@@ -18,9 +20,6 @@ namespace {
 constexpr double kPi = 3.1415927;
 // A quarter arc's control points lie this fraction of the radius from its end points.
 constexpr double kCircleFactor = 0.5522847498;
-
-ContentNumber T(double v) { return {v}; }
-ContentNumber F(double v, const char *pattern) { return {v, pattern}; }
 
 struct Point {
     double x;

@@ -10,13 +10,7 @@
 
 #include "rb/text.h"
 
-namespace {
-
-ContentNumber T(double v) { return {v}; }
-ContentNumber T(std::int32_t v) { return {static_cast<double>(v)}; }
-ContentNumber F(double v, const char *pattern) { return {v, pattern}; }
-
-} // namespace
+using namespace content_numbers;
 
 double MyPDFGenerator::Bounded(double value) {
     if (value > kLargestNumber)

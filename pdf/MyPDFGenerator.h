@@ -7,8 +7,8 @@
 //
 // Every number goes into the file through App()->mystring or App()->myformatstring (the content
 // operators write theirs straight into the line they build, through the appending forms), so
-// it has "." as its decimal mark whatever the locale. Text given to Show and ShowRotated is UTF-8 and
-// is written as MacRoman bytes, the encoding the fonts are declared with.
+// it has "." as its decimal mark whatever the locale. Text given to Show and ShowRotated is
+// UTF-8 and is written as MacRoman bytes, the encoding the fonts are declared with.
 //
 // A writer belongs to one document window and is reused for every page it generates:
 // CreateNew starts a page, the drawing calls fill it, CloseFile writes it.
@@ -28,6 +28,13 @@ struct ContentNumber {
     double value;
     const char *pattern = nullptr;
 };
+// The content operators' shorthand for the numbers of a line: T as App()->mystring writes it,
+// F through a pattern.
+namespace content_numbers {
+inline ContentNumber T(double v) { return {v}; }
+inline ContentNumber T(std::int32_t v) { return {static_cast<double>(v)}; }
+inline ContentNumber F(double v, const char *pattern) { return {v, pattern}; }
+} // namespace content_numbers
 
 class MyPDFGenerator : public rb::Object {
   public:

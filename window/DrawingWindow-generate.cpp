@@ -57,8 +57,8 @@ void SetColour(MyPDFGenerator &pdf, const std::string &record, std::int32_t k) {
 // drawn whole, the lines of the repeated line it stopped in, and the limit.
 std::string CutShortMessage(std::int32_t wholeRows, std::int32_t rows, std::int32_t linesDrawn,
                             std::int32_t linesAsked) {
-    std::string message = "The page was cut short: a page holds at most " +
-                          rb::Str(static_cast<std::int32_t>(DrawingWindow::kPageContentLimit >> 20)) +
+    const auto mebibytes = static_cast<std::int32_t>(DrawingWindow::kPageContentLimit >> 20);
+    std::string message = "The page was cut short: a page holds at most " + rb::Str(mebibytes) +
                           " MiB of drawing content. Drawn: " + rb::Str(wholeRows) + " of the " +
                           rb::Str(rows) + " elements whole";
     if (linesDrawn < linesAsked)

@@ -118,8 +118,7 @@ std::string TextTooLongToStore(DrawingWindow &w) {
 // The next generation replaces the output file without asking, and a record may name any
 // file at all: only a regular file that is already a PDF is taken as one.
 bool IsPDFFile(rb::FolderItem &f) {
-    if (!f.Exists() || f.Directory())
-        return false;
+    // Only a regular file opens; a missing file, a folder or a device does not.
     rb::Ref<rb::BinaryStream> b = f.OpenAsBinaryFile(false);
     return b && b->Read(5) == "%PDF-";
 }

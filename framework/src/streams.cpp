@@ -275,30 +275,31 @@ bool BinaryStream::Close() {
 
 namespace {
 
-// Opens an existing regular file without blocking, the descriptor blocking again afterwards:
-// -1, with `error` set to errno, EISDIR or kNotARegularFile, for anything else. The type is
-// asked before opening, so that no FIFO or device is ever opened, and again after, in case
-// the file was swapped in between.
-int OpenRegularFile(const std::string &path, int access, int &error) {
-    struct stat st;
+// 0 for a regular file; otherwise the error a file operation gives for it: EISDIR for a
+// folder, kNotARegularFile for a FIFO, socket or device.
+int NotRegularFileError(const struct stat &st) {
+    if (S_ISREG(st.st_mode))
+        return 0;
+    return S_ISDIR(st.st_mode) ? EISDIR : kNotARegularFile;
+}
+
+// Opens an existing regular file without blocking, the descriptor blocking again afterwards,
+// with the file's status in `st`: -1, with `error` set to errno, EISDIR or kNotARegularFile,
+// for anything else. The type is asked before opening, so that no FIFO or device is ever
+// opened, and again after, in case the file was swapped in between.
+int OpenRegularFile(const std::string &path, int access, int &error, struct stat &st) {
     if (::stat(path.c_str(), &st) != 0) {
         error = errno;
         return -1;
     }
-    auto refused = [&error](const struct stat &type) {
-        if (S_ISREG(type.st_mode))
-            return false;
-        error = S_ISDIR(type.st_mode) ? EISDIR : kNotARegularFile;
-        return true;
-    };
-    if (refused(st))
+    if ((error = NotRegularFileError(st)) != 0)
         return -1;
     const int fd = ::open(path.c_str(), access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         error = errno;
         return -1;
     }
-    if (::fstat(fd, &st) != 0 || refused(st) ||
+    if (::fstat(fd, &st) != 0 || (error = NotRegularFileError(st)) != 0 ||
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         if (error == 0)
             error = errno;
@@ -343,11 +344,10 @@ Ref<BinaryStream> FolderItem::CreateBinaryFile(const std::string &fileTypeName) 
     struct stat old {};
     const bool exists = ::stat(target.c_str(), &old) == 0;
     if (exists) {
-        if (!S_ISREG(old.st_mode))
-            error = S_ISDIR(old.st_mode) ? EISDIR : kNotARegularFile;
-        else if ((old.st_mode & 0222) == 0)
+        error = NotRegularFileError(old);
+        if (error == 0 && (old.st_mode & 0222) == 0)
             error = EACCES;
-        else if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+        if (error == 0 && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
             error = errno;
         if (error != 0)
             return fail();
@@ -381,7 +381,7 @@ Ref<BinaryStream> FolderItem::CreateBinaryFile(const std::string &fileTypeName) 
         // target itself may be written: it is written in place on Close. That keeps the
         // user's work where the atomic replacement is impossible, at a cost: a failure
         // part-way through Close (a full disk) leaves the old file damaged.
-        impl->fd = OpenRegularFile(target, O_WRONLY, error);
+        impl->fd = OpenRegularFile(target, O_WRONLY, error, old);
     } else {
         error = errno;
     }
@@ -395,12 +395,11 @@ Ref<BinaryStream> FolderItem::CreateBinaryFile(const std::string &fileTypeName) 
 
 Ref<BinaryStream> FolderItem::OpenAsBinaryFile(bool readWrite) {
     int error = 0;
-    const int fd = OpenRegularFile(path_, readWrite ? O_RDWR : O_RDONLY, error);
+    struct stat st {};
+    const int fd = OpenRegularFile(path_, readWrite ? O_RDWR : O_RDONLY, error, st);
     lastError_ = error;
     if (fd < 0)
         return nullptr;
-    struct stat st;
-    ::fstat(fd, &st);
     auto *impl = new BinaryStream::Impl;
     impl->fd = fd;
     impl->writable = readWrite;

@@ -161,7 +161,8 @@ TEST_F(EditorTest, ControlCharactersAreRefusedInEveryField) {
             const std::string typed = FieldOf(*e, name);
             for (const std::string bad : {"5\n6", "5\r", "\t5", "5\x7f", "l1\r\nl2"}) {
                 SetFieldOf(*e, name, bad);
-                EXPECT_EQ(RefusedOK(*e), ElementEditor::kControlMessage) << name << " = \"" << bad << "\"";
+                EXPECT_EQ(RefusedOK(*e), ElementEditor::kControlMessage)
+                    << name << " = \"" << bad << "\"";
                 EXPECT_EQ(Row(row), Placeholder()) << name << " = \"" << bad << "\"";
             }
             SetFieldOf(*e, name, typed);

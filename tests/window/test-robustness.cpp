@@ -162,7 +162,8 @@ TEST_F(WindowTest, TwoBillionRepeatedLinesStopAtThePageContentLimitAndSaySo) {
     ASSERT_TRUE(ok) << "no complete content stream";
     EXPECT_GE(content.size(), DrawingWindow::kPageContentLimit);
     EXPECT_LT(content.size(), DrawingWindow::kPageContentLimit + 200) << "lines past the limit";
-    EXPECT_EQ(content.find("[3 3] 0 d", 200), std::string::npos) << "a row after the limit was drawn";
+    EXPECT_EQ(content.find("[3 3] 0 d", 200), std::string::npos)
+        << "a row after the limit was drawn";
     // Every line is whole: the page ends with a stroke.
     EXPECT_EQ(content.substr(content.size() - 2), "S\r");
     EXPECT_EQ(PdfToolProblems(folder / "untitled.pdf"), "");

@@ -89,7 +89,8 @@ std::string FifteenDigits(double v) {
     auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 14);
     const std::string sci(buf, res.ptr);
     const int exponent = std::stoi(sci.substr(sci.find('e') + 1));
-    res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, std::max(0, 14 - exponent));
+    res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed,
+                        std::max(0, 14 - exponent));
     std::string fixed(buf, res.ptr);
     if (fixed.find('.') != std::string::npos) {
         fixed.erase(fixed.find_last_not_of('0') + 1);
