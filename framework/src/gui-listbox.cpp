@@ -174,6 +174,10 @@ struct ListboxImpl : Control::Impl {
         view->setSelectionMode(QAbstractItemView::SingleSelection);
         view->setSelectionBehavior(QAbstractItemView::SelectRows);
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        // A table view walks Tab through its cells, and so through the selection, two presses
+        // a row: the list would keep the focus until its last cell. Tab leaves it at once, as
+        // it leaves every other control; the arrow keys move the selection.
+        view->setTabKeyNavigation(false);
         view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         view->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         view->verticalHeader()->hide();

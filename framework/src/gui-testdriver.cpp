@@ -368,6 +368,19 @@ void PressKey(Window &window, const std::string &control, const std::string &key
     ProcessEvents();
 }
 
+std::string FocusedControl(Window &window) {
+    gui::WindowWidget *widget = window.impl()->widget;
+    QWidget *focus = widget ? widget->focusWidget() : nullptr;
+    // A control's widget may hold the focus through a child, as a list does through its rows.
+    for (std::int32_t i = 0; focus && i < window.ControlCount(); ++i) {
+        Ref<Control> control = window.ControlAt(i);
+        QWidget *shown = control->impl()->widget;
+        if (shown && (shown == focus || shown->isAncestorOf(focus)))
+            return control->Name();
+    }
+    return "";
+}
+
 void TypeText(Window &window, const std::string &control, const std::string &text) {
     QWidget *target = ControlWidget(window, control);
     Activate(window);

@@ -97,6 +97,8 @@ void DoubleClickRow(Window &window, const std::string &listbox, std::int32_t row
 // Focuses the named control ("" leaves the focus where it is) and presses the keys, written
 // as the platform's shortcuts are: "Return", "Escape", "Tab", "Ctrl+X", "Shift+A", "a".
 void PressKey(Window &window, const std::string &control, const std::string &keys);
+// The name of the window's control that has the keyboard focus; "" when none has it.
+std::string FocusedControl(Window &window);
 // Focuses the named field and types the text at its cursor, as the user would.
 void TypeText(Window &window, const std::string &control, const std::string &text);
 // Picks an item of the named PopupMenu, as the user would (nothing when it is disabled).

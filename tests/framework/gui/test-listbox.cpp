@@ -1,5 +1,6 @@
 // test-listbox.cpp -- the Listbox: cells, removing rows, selection, LastIndex and RowID,
-// column widths, the paint events and double-clicks.
+// column widths, the paint events, double-clicks and the keys that move the focus and the
+// selection.
 #include "gui-fixture.h"
 
 using namespace rb;
@@ -175,4 +176,33 @@ TEST_F(GuiTest, ListboxSelectsWhatIsClickedAndReportsDoubleClicks) {
         << Describe(w->log);
     list->SetListIndex(-1);
     EXPECT_EQ(list->ListIndex(), -1);
+}
+
+// Tab and Shift+Tab take the focus out of the list to the next and the previous control at
+// once, as from any other control, and leave the selection where it was; the arrow keys move
+// the selection.
+TEST_F(GuiTest, ListboxTabLeavesTheListAndArrowsMoveTheSelection) {
+    auto w = NewWindow<TestWindow>();
+    auto list = w->ControlByName<Listbox>("ListBox1");
+    for (const char *text : {"one", "two", "three"}) {
+        list->AddRow(text);
+        list->SetCell(list->LastIndex(), 2, text);
+    }
+    const struct {
+        const char *keys;
+        const char *focus;
+        std::int32_t selected;
+    } cases[] = {
+        {"Tab", "PushButtonOK", 1},
+        {"Shift+Tab", "CheckBoxAuto", 1},
+        {"Down", "ListBox1", 2},
+        {"Up", "ListBox1", 0},
+    };
+    for (const auto &c : cases) {
+        testdriver::ClickRow(*w, "ListBox1", 1);
+        ASSERT_EQ(testdriver::FocusedControl(*w), "ListBox1") << "a click on a row";
+        testdriver::PressKey(*w, "", c.keys);
+        EXPECT_EQ(testdriver::FocusedControl(*w), c.focus) << c.keys;
+        EXPECT_EQ(list->ListIndex(), c.selected) << c.keys;
+    }
 }
