@@ -81,7 +81,7 @@ bool ElementEditor::FindRow() {
     if (!box || !box->Window())
         return false;
     row = box->RowWithID(rowID_);
-    return row >= 0;
+    return row >= 0 || (newRow && rowID_ == 0);
 }
 
 std::string ElementEditor::FieldText(const RecordField &field) const {
@@ -120,6 +120,12 @@ void ElementEditor::PushButton1_Action() {
         Close();
         return;
     }
+    // A new element without a row waits for room in the list; the user keeps what was typed.
+    const bool withoutRow = row < 0;
+    if (withoutRow && box->ListCount() >= kMostElements) {
+        rb::MsgBox(kListFullMessage);
+        return;
+    }
     if (const char *refusal = Refusal()) {
         rb::MsgBox(refusal);
         return;
@@ -151,6 +157,10 @@ void ElementEditor::PushButton1_Action() {
             const auto k = static_cast<std::size_t>(rb::Val(std::string(key)));
             return k >= 1 && k <= fields.size() ? fields[k - 1] : "";
         });
+    if (withoutRow) {
+        box->AddRow(kPlaceholderRecord);
+        row = box->LastIndex();
+    }
     box->SetCell(row, kRecordColumn, record);
     box->SetCell(row, kDescriptionColumn, description);
     if (table_.stringControl)
@@ -160,7 +170,7 @@ void ElementEditor::PushButton1_Action() {
 }
 
 void ElementEditor::PushButton2_Action() {
-    if (newRow && FindRow())
+    if (newRow && FindRow() && row >= 0)
         box->RemoveRow(row);
     Close();
 }

@@ -11,6 +11,9 @@
 // dialog's Cancel) it still writes its own row, and when its element has been cut or its
 // drawing window has closed, "OK" says that the changes cannot be kept and writes nothing.
 //
+// A new element opened on a full list (kMostElements rows) has no row: "OK" appends one once
+// the list has room, and while it has none says so and keeps the dialog open.
+//
 // "OK" writes only what a document can keep and the drawing can read back: no field may be
 // blank, none may hold a space (a space would split the field in two and shift every later
 // field of the record), no field nor a TEXT's string may hold a control character (a pasted
@@ -18,6 +21,8 @@
 // TEXT's string may exceed the 255 bytes of a settings-file string. Each refusal is a message;
 // the dialog stays open with its fields.
 #pragma once
+
+#include "ElementRecord.h"
 
 #include "rb/controls.h"
 #include "rb/graphics.h"
@@ -82,7 +87,8 @@ class ElementEditor : public rb::Window {
     void PushButton2_Action(); // "Cancel"
     void AddMenuHandlers();
     // Takes the list and its row; an existing element's fields and colour are filled from
-    // the row, a new element keeps the layout's defaults and black.
+    // the row, a new element keeps the layout's defaults and black. A new element may come
+    // with the index -1: no row yet.
     void init(rb::Ref<rb::Listbox> list, std::int32_t index, bool isNew);
 
     rb::Color lineColor;
@@ -105,12 +111,16 @@ class ElementEditor : public rb::Window {
         "The text is too long to be saved with the document: it may take at most 255 bytes "
         "(a letter with an accent or another special character takes two or more). Please "
         "shorten it.";
+    static constexpr const char *kListFullMessage =
+        "The drawing already holds 100,000 elements, the most a document can keep. Please "
+        "remove an element to make room for this one.";
+    static_assert(kMostElements == 100000, "kListFullMessage names the limit");
     static constexpr const char *kElementGoneMessage =
         "This element is no longer in its drawing window, so the changes cannot be kept.";
 
   private:
-    // Sets row to the element's present index; false when the element has left the list or
-    // the list's window has closed.
+    // Sets row to the element's present index, -1 for a new element that has no row yet;
+    // false when the element has left the list or the list's window has closed.
     bool FindRow();
     std::string FieldText(const RecordField &field) const;
     // The first refusal that the fields give, or null when they can be written.

@@ -26,6 +26,11 @@ inline constexpr const char *kPlaceholderRecord = " ";
 // each as a string with a one-byte length.
 constexpr std::int32_t kMaxStoredBytes = 255;
 
+// The most rows an element list holds, placeholders included: what opening a settings file
+// takes. Adding an element keeps the list within it and Save refuses a list beyond it, so that
+// every file the program writes opens whole.
+constexpr std::int32_t kMostElements = 100000;
+
 // The record's three colour fields: each 8-bit component divided by 255.0, written by Str.
 std::string ColorFields(rb::Color color);
 // The colour text of column 1: the three fractions written by App.mystring, joined by " ".

@@ -30,11 +30,18 @@ void OpenEditor(DrawingWindow &w, rb::Ref<ElementEditor> (*newEditor)(), std::in
     w.dirty = true;
 }
 
-// A new element: a placeholder row at the end, and its editor on it.
+// A new element: a placeholder row at the end, and its editor on it. A placeholder is a row
+// like any other, saved and loaded, so a full list gets none: the editor opens on no row, and
+// its "OK", where the element is added, refuses it while the list is still full. Rows may be
+// cut or cancelled while the editor is open, so only "OK" knows whether there is room.
 template <class Editor> void AddElement(DrawingWindow &w) {
     rb::Ref<rb::Listbox> list = w.ControlByName<rb::Listbox>("ListBox1");
-    list->AddRow(kPlaceholderRecord);
-    OpenEditor(w, NewEditor<Editor>, list->LastIndex(), true);
+    std::int32_t row = -1;
+    if (list->ListCount() < DrawingWindow::kMostElementRows) {
+        list->AddRow(kPlaceholderRecord);
+        row = list->LastIndex();
+    }
+    OpenEditor(w, NewEditor<Editor>, row, true);
 }
 
 } // namespace

@@ -133,8 +133,13 @@ bool SaveFailed(const rb::FolderItem &f, const std::string &why) {
 bool DrawingWindow::SaveSettings(rb::Ref<rb::FolderItem> f) {
     if (!f)
         return false;
-    // A text cut to fit would be a silently different document: nothing is written instead,
+    // Rows beyond what opening takes would make a file that opens as damaged and without them,
+    // and a text cut to fit would be a silently different document: nothing is written instead,
     // and the old file stays as it was.
+    const std::int32_t rows = ControlByName<rb::Listbox>("ListBox1")->ListCount();
+    if (rows > kMostElementRows)
+        return SaveFailed(*f, ": the drawing holds " + rb::Str(rows) + " elements, more than the " +
+                                  rb::Str(kMostElementRows) + " that a settings file holds");
     const std::string tooLong = TextTooLongToStore(*this);
     if (!tooLong.empty())
         return SaveFailed(*f, ": " + tooLong + " is longer than the " +

@@ -11,6 +11,7 @@
 // writes is a valid PDF.
 #pragma once
 
+#include "ElementRecord.h"
 #include "MyPDFGenerator.h"
 
 #include "rb/controls.h"
@@ -52,6 +53,8 @@ class DrawingWindow : public rb::Window {
     // swatch, 2 the description, 3 a TEXT's string). Each button appends a placeholder row
     // and opens its kind's editor on it; a double-click opens the editor of the selected
     // row's kind. Opening an editor sets dirty; Cut removes the selected row and leaves dirty.
+    // A full list (kMostElementRows) gets no placeholder: the editor opens on no row, and its
+    // "OK" adds the element only once the list has room for it.
     void ListBox1_Open(rb::Listbox &me);
     bool ListBox1_CellBackgroundPaint(rb::Listbox &me, rb::Graphics &g, std::int32_t row,
                                       std::int32_t column);
@@ -83,8 +86,9 @@ class DrawingWindow : public rb::Window {
     // The settings file: the set-up controls (custom size and scales excepted), the output
     // file as an alias record, and columns 0 and 3 of the element rows.
     // SaveSettings writes through a new file that replaces f only once it is complete, and
-    // clears dirty only then. A text longer than a stored string holds (255 bytes) is refused
-    // before anything is written. Every failure but a nil f tells the user; false then.
+    // clears dirty only then. A text longer than a stored string holds (255 bytes), and a list
+    // of more than kMostElementRows rows, are refused before anything is written. Every
+    // failure but a nil f tells the user; false then.
     bool SaveSettings(rb::Ref<rb::FolderItem> f);
     // Reads f into the window; nil, a missing file or one that cannot be opened changes
     // nothing (f->LastErrorCode() then says why it could not be opened; it is 0 for a file
@@ -115,12 +119,13 @@ class DrawingWindow : public rb::Window {
     // 1,100,000 (short whole numbers), far beyond any real sheet (an A0 sheet ruled every 0.1 mm
     // both ways has 20,000) and beyond what viewers open in reasonable time.
     static constexpr std::size_t kPageContentLimit = std::size_t{64} << 20;
-    // The most element rows LoadSettings takes from a file; a file with more loads only these
-    // and counts as damaged. A row costs a couple of hundred bytes of memory and a few
-    // microseconds to list, so a file of empty rows claiming two billion of them would
-    // otherwise take many times its own size in memory and freeze the window for seconds. No
-    // sheet drawn by hand comes near it: a REPEATLINE rules a whole grid in one row.
-    static constexpr std::int32_t kMostElementRows = 100000;
+    // The most element rows a document holds (see kMostElements). LoadSettings takes no more
+    // from a file; a file with more loads only these and counts as damaged. A row costs a
+    // couple of hundred bytes of memory and a few microseconds to list, so a file of empty rows
+    // claiming two billion of them would otherwise take many times its own size in memory and
+    // freeze the window for seconds. No sheet drawn by hand comes near it: a REPEATLINE rules a
+    // whole grid in one row.
+    static constexpr std::int32_t kMostElementRows = kMostElements;
 
     rb::Ref<MyPDFGenerator> pdf;
     std::int32_t paperWidth = 0;

@@ -1,9 +1,12 @@
 // The five element editors, driven as the user drives them from a drawing window: a button adds
 // a placeholder row and opens its editor, "OK" writes the row, a blank or unstorable field is
 // refused with a message, "Cancel" removes a placeholder, a double-click reopens an element,
-// the colour swatch picks and shows the colour, and an editor keeps to its own element while
-// other rows come and go. Every case runs for all five kinds.
+// the colour swatch picks and shows the colour, an editor keeps to its own element while
+// other rows come and go, and a full list takes no further element. Most cases run for all
+// five kinds.
 #include "editor-test.h"
+
+#include "App.h"
 
 #include "rb/testdriver.h"
 
@@ -349,6 +352,66 @@ TEST_F(EditorTest, AnEditorWhoseElementHasGoneWritesNothing) {
     SetFieldOf(*orphan, "EditRadius", "7");
     EXPECT_EQ(RefusedOK(*orphan), ElementEditor::kElementGoneMessage);
     EXPECT_EQ(list->Cell(0, 0), "CIRCLE 5 5 1 1 0 0 0");
+}
+
+// A document holds no more elements than opening a settings file takes. One below the limit a
+// new element takes the last row; at the limit its button adds no placeholder and "OK" says
+// why and keeps the dialog with what was typed, until a row makes room. What is saved opens
+// whole.
+TEST_F(EditorTest, AnElementPastTheRowLimitIsRefusedByItsEditor) {
+    const std::int32_t most = DrawingWindow::kMostElementRows;
+    const EditorKind &line = EditorKinds()[0];
+    for (std::int32_t i = 0; i < most - 1; ++i)
+        list->AddRow("CIRCLE 1 1 1 1 0 0 0");
+    rb::Ref<ElementEditor> last = Press(line.button);
+    ASSERT_TRUE(last);
+    Fill(*last, line);
+    td::Click(*last, "PushButton1");
+    EXPECT_FALSE(last->IsOpen());
+    ASSERT_EQ(list->ListCount(), most);
+    EXPECT_EQ(Row(most - 1), Written(line));
+
+    rb::Ref<ElementEditor> e = Press(line.button);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(list->ListCount(), most) << "a placeholder past the limit";
+    Fill(*e, line);
+    EXPECT_EQ(RefusedOK(*e), ElementEditor::kListFullMessage);
+    EXPECT_TRUE(e->IsOpen());
+    EXPECT_EQ(list->ListCount(), most);
+
+    // Saved and opened again: the same rows, and no message calls the file damaged.
+    auto records = [](rb::Listbox &l) {
+        std::string all;
+        for (std::int32_t i = 0; i < l.ListCount(); ++i)
+            all += l.Cell(i, 0) + "|" + l.Cell(i, 3) + "\n";
+        return all;
+    };
+    const std::size_t shown = td::Dialogs().size();
+    w->thisFile = rb::GetFolderItem("doc.setf");
+    ASSERT_TRUE(td::ChooseMenuItem(*w, "FileSave"));
+    App()->OpenDocument(rb::GetFolderItem("doc.setf"));
+    rb::Ref<DrawingWindow> reopened = rb::RefCast<DrawingWindow>(rb::WindowAt(0));
+    ASSERT_TRUE(reopened && reopened != w);
+    EXPECT_EQ(td::Dialogs().size(), shown) << "a message on saving or opening";
+    rb::Ref<rb::Listbox> loaded = reopened->ControlByName<rb::Listbox>("ListBox1");
+    EXPECT_EQ(loaded->ListCount(), most);
+    EXPECT_TRUE(records(*loaded) == records(*list)) << "the reopened rows differ";
+    EXPECT_TRUE(reopened->thisFile) << "the file was taken as damaged";
+
+    // Cancel removes no other row; once a row is cut, "OK" appends the waiting element.
+    rb::Ref<ElementEditor> cancelled = Press(line.button);
+    ASSERT_TRUE(cancelled);
+    td::Click(*cancelled, "PushButton2");
+    EXPECT_EQ(list->ListCount(), most);
+    EXPECT_EQ(Row(most - 1), Written(line));
+    list->SetListIndex(0);
+    ASSERT_TRUE(td::ChooseMenuItem(*w, "EditCut"));
+    td::Click(*e, "PushButton1");
+    EXPECT_FALSE(e->IsOpen());
+    ASSERT_EQ(list->ListCount(), most);
+    EXPECT_EQ(Row(most - 1), Written(line));
+    EXPECT_EQ(Row(most - 2), Written(line));
+    w->dirty = false;
 }
 
 // The swatch shows the colour inside a black frame two pixels wide.

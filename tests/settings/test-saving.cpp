@@ -285,6 +285,14 @@ const FailedSaveCase kFailedSaves[] = {
      },
      false,
      ": the text of element 2 is longer than the 255 bytes that a settings file holds for it."},
+    {"more elements than opening takes",
+     [](DrawingWindow &w, const TempFolder &) {
+         rb::Ref<rb::Listbox> list = w.ControlByName<rb::Listbox>("ListBox1");
+         for (std::int32_t i = 0; i < DrawingWindow::kMostElementRows; ++i)
+             list->AddRow("LINE 1 2 3 4 1 0 0 0");
+     },
+     false,
+     ": the drawing holds 100001 elements, more than the 100000 that a settings file holds."},
     {"the disk refuses the bytes", [](DrawingWindow &, const TempFolder &) {}, true,
      ": the file would be too large."},
     {"the file is a folder",
@@ -306,6 +314,7 @@ TEST_F(WindowTest, AFailedSaveKeepsTheOldFileAndSaysSo) {
         td::Reset();
         auto w = DocumentWindow(folder, true, true);
         c.spoil(*w, folder);
+        const std::string document = SavedState(*w);
         const std::string listing = folder.Listing();
         td::Script({td::MessageButton("OK")});
         {
@@ -321,6 +330,7 @@ TEST_F(WindowTest, AFailedSaveKeepsTheOldFileAndSaysSo) {
         EXPECT_EQ(TempFolder::Get(folder / "old.setf"), kOldBytes);
         EXPECT_EQ(folder.Listing(), listing) << "a temporary file is left behind";
         EXPECT_TRUE(w->dirty) << "a failed save counts as saved";
+        EXPECT_TRUE(SavedState(*w) == document) << "a failed save changed the document";
         w->dirty = false;
         std::filesystem::permissions(folder / "old.setf", std::filesystem::perms(0644));
     }
