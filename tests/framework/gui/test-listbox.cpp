@@ -20,6 +20,14 @@ std::string Rows(Listbox &list) {
     return text;
 }
 
+// Rows "one", "two" and "three", each with its text shown in column 2.
+void AddThreeRows(Listbox &list) {
+    for (const char *text : {"one", "two", "three"}) {
+        list.AddRow(text);
+        list.SetCell(list.LastIndex(), 2, text);
+    }
+}
+
 } // namespace
 
 TEST_F(GuiTest, ListboxCellsRoundTripAndRemovedRowsCloseUp) {
@@ -162,10 +170,7 @@ TEST_F(GuiTest, ListboxPaintEventsGetACellSizedGraphics) {
 TEST_F(GuiTest, ListboxSelectsWhatIsClickedAndReportsDoubleClicks) {
     auto w = NewWindow<TestWindow>();
     auto list = w->ControlByName<Listbox>("ListBox1");
-    for (const char *text : {"one", "two", "three"}) {
-        list->AddRow(text);
-        list->SetCell(list->LastIndex(), 2, text);
-    }
+    AddThreeRows(*list);
     testdriver::ClickRow(*w, "ListBox1", 2);
     EXPECT_EQ(list->ListIndex(), 2);
     const std::size_t before = w->log.size();
@@ -184,10 +189,7 @@ TEST_F(GuiTest, ListboxSelectsWhatIsClickedAndReportsDoubleClicks) {
 TEST_F(GuiTest, ListboxTabLeavesTheListAndArrowsMoveTheSelection) {
     auto w = NewWindow<TestWindow>();
     auto list = w->ControlByName<Listbox>("ListBox1");
-    for (const char *text : {"one", "two", "three"}) {
-        list->AddRow(text);
-        list->SetCell(list->LastIndex(), 2, text);
-    }
+    AddThreeRows(*list);
     const struct {
         const char *keys;
         const char *focus;
