@@ -12,7 +12,7 @@ ASAN_BUILD    ?= build-asan
 RELEASE_BUILD ?= build-release
 JOBS       ?= $(shell nproc)
 DEBS = cmake make g++ pkg-config qt6-base-dev libgl-dev zlib1g-dev libgtest-dev \
-       qpdf poppler-utils mupdf-tools gzip locales xvfb xauth x11-utils
+       qpdf poppler-utils mupdf-tools gzip locales xvfb xauth x11-utils acl strace
 COMMA_LOCALE = de_DE.UTF-8
 
 .PHONY: all deps locale build run check check-asan check-release bench clean

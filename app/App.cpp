@@ -7,6 +7,7 @@
 #include "rb/text.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 
@@ -27,12 +28,13 @@ void App::OpenDocument(rb::Ref<rb::FolderItem> item) {
     w->thisFile = item;
     const bool whole = w->LoadSettings(item);
     w->PopulateListBox();
-    // A file that is there but could not be read whole as a settings file (another kind of
-    // file, a damaged or unreadable one) must never be written over unasked, as closing a
-    // modified window would: the window forgets it, so that saving asks for a file. A file
-    // that is not there is the window's to create. A file is called damaged only when it was
-    // read; one that could not be opened at all is told apart, with the reason.
-    if (!whole && item->Exists()) {
+    // A file that could not be read whole as a settings file (another kind of file, a
+    // damaged one, or one that could not be reached: a folder the user may not enter, links
+    // that go round, a name too long) must never be written over unasked, as closing a
+    // modified window would: the window forgets it, so that saving asks for a file. Only a
+    // file that does not exist is the window's to create. A file is called damaged only when
+    // it was read; one that could not be opened at all is told apart, with the reason.
+    if (!whole && item->LastErrorCode() != ENOENT) {
         w->thisFile = nullptr;
         const std::string name = item->Name();
         const std::string kept = " will ask for a file, so that " + name + " is not written over.";

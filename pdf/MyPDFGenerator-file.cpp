@@ -303,6 +303,5 @@ void MyPDFGenerator::CloseFile() {
     // The new file replaces the old one only now; a failed write keeps the old one and is
     // said so rather than passed over.
     if (!b->Close())
-        rb::MsgBox("Unable to write the file " + FileName(theFile) +
-                   rb::FileErrorReason(b->LastErrorCode()) + ".");
+        rb::MsgBox("Unable to write the file " + FileName(theFile) + b->FailureReason() + ".");
 }

@@ -15,6 +15,7 @@
 #include "rb/text.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -83,6 +84,15 @@ void DrawingWindow::PushButtonGenerate_Action() {
 }
 
 void DrawingWindow::DoFilename() {
+    // The page replaces its file without a question, so a file that the user did not choose
+    // just now (a new window's "untitled.pdf", one a settings file named, one chosen at an
+    // earlier generation) is written only while nothing is there or it is still a PDF file,
+    // links followed; anything else there, a text file or a link to one, makes the dialog ask.
+    if (outputFile && !IsPDFFile(*outputFile) && outputFile->LastErrorCode() != ENOENT) {
+        outputFile = nullptr;
+        pdf->theFile = nullptr;
+        ControlByName<rb::StaticText>("StaticFileName")->SetText("");
+    }
     if (!outputFile)
         outputFile = rb::GetSaveFolderItem("", "Untitled.pdf");
     if (!outputFile)

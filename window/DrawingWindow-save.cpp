@@ -13,6 +13,8 @@ namespace {
 
 // What the save dialog offers for a document that has no file yet.
 const char *const kUntitledName = "Untitled";
+// The default answer when a document cannot be saved on close (Return and Escape).
+const char *const kKeepOpen = "Keep Open";
 
 // A document with a file is offered under its name in its folder, one without as "Untitled"
 // in the default folder.
@@ -55,11 +57,24 @@ bool DrawingWindow::_FileSaveAs_Action() {
 }
 
 void DrawingWindow::Close() {
-    // A cancelled dialog drops the changes; a save that fails keeps the window open (and stops
-    // a quit), so that the user can still save the document elsewhere.
+    // A cancelled dialog drops the changes. A save that fails keeps the window open (and stops
+    // a quit), so that the user can still save the document elsewhere, unless the user lets
+    // it go: a file that can never be written must not make a window that never closes.
     if (!dirty)
         return;
     rb::Ref<rb::FolderItem> f = thisFile ? thisFile : AskForSettingsFile(nullptr);
-    if (f && !SaveSettings(f))
+    if (!f)
+        return;
+    const std::string failure = WriteSettingsFile(*f);
+    if (failure.empty())
+        return;
+    auto dialog = rb::New<rb::MessageDialog>();
+    dialog->Message = failure;
+    dialog->Explanation = "Keep the window open to save the document elsewhere with Save As, "
+                          "or close it without saving and lose the changes.";
+    dialog->ActionButton->Caption = kKeepOpen;
+    dialog->AlternateActionButton->Caption = "Don't Save";
+    dialog->AlternateActionButton->Visible = true;
+    if (dialog->ShowModal() != dialog->AlternateActionButton)
         StayOpen();
 }

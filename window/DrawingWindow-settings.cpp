@@ -115,17 +115,8 @@ std::string TextTooLongToStore(DrawingWindow &w) {
     return "";
 }
 
-// The next generation replaces the output file without asking, and a record may name any
-// file at all: only a regular file that is already a PDF is taken as one.
-bool IsPDFFile(rb::FolderItem &f) {
-    // Only a regular file opens; a missing file, a folder or a device does not.
-    rb::Ref<rb::BinaryStream> b = f.OpenAsBinaryFile(false);
-    return b && b->Read(5) == "%PDF-";
-}
-
-bool SaveFailed(const rb::FolderItem &f, const std::string &why) {
-    rb::MsgBox("Unable to save the settings file " + f.Name() + why + ".");
-    return false;
+std::string SaveFailure(const rb::FolderItem &f, const std::string &why) {
+    return "Unable to save the settings file " + f.Name() + why + ".";
 }
 
 } // namespace
@@ -133,24 +124,32 @@ bool SaveFailed(const rb::FolderItem &f, const std::string &why) {
 bool DrawingWindow::SaveSettings(rb::Ref<rb::FolderItem> f) {
     if (!f)
         return false;
+    const std::string failure = WriteSettingsFile(*f);
+    if (failure.empty())
+        return true;
+    rb::MsgBox(failure);
+    return false;
+}
+
+std::string DrawingWindow::WriteSettingsFile(rb::FolderItem &f) {
     // Rows beyond what opening takes would make a file that opens as damaged and without them,
     // and a text cut to fit would be a silently different document: nothing is written instead,
     // and the old file stays as it was.
     const std::int32_t rows = ControlByName<rb::Listbox>("ListBox1")->ListCount();
     if (rows > kMostElementRows)
-        return SaveFailed(*f, ": the drawing holds " + rb::Str(rows) + " elements, more than the " +
+        return SaveFailure(f, ": the drawing holds " + rb::Str(rows) + " elements, more than the " +
                                   rb::Str(kMostElementRows) + " that a settings file holds");
     const std::string tooLong = TextTooLongToStore(*this);
     if (!tooLong.empty())
-        return SaveFailed(*f, ": " + tooLong + " is longer than the " +
+        return SaveFailure(f, ": " + tooLong + " is longer than the " +
                                   rb::Str(static_cast<std::int32_t>(kLongestStoredText)) +
                                   " bytes that a settings file holds for it");
 
     // The new file replaces the old one only when Close finds every byte written, so the old
     // file is never deleted beforehand.
-    rb::Ref<rb::BinaryStream> b = f->CreateBinaryFile("Setf");
+    rb::Ref<rb::BinaryStream> b = f.CreateBinaryFile("Setf");
     if (!b)
-        return SaveFailed(*f, rb::FileErrorReason(f->LastErrorCode()));
+        return SaveFailure(f, rb::FileErrorReason(f.LastErrorCode()));
 
     // The set-up.
     b->WritePString(kFormatVersion);
@@ -177,13 +176,13 @@ bool DrawingWindow::SaveSettings(rb::Ref<rb::FolderItem> f) {
     }
 
     if (!b->Close())
-        return SaveFailed(*f, rb::FileErrorReason(b->LastErrorCode()));
+        return SaveFailure(f, b->FailureReason());
     dirty = false;
-    return true;
+    return "";
 }
 
 bool DrawingWindow::LoadSettings(rb::Ref<rb::FolderItem> f) {
-    if (!f || !f->Exists())
+    if (!f)
         return false;
     rb::Ref<rb::BinaryStream> b = f->OpenAsBinaryFile(false);
     if (!b)
@@ -277,4 +276,10 @@ rb::Ref<rb::FolderItem> DrawingWindow::ReadAlias(rb::BinaryStream &b) {
     if (alias->needsUpdate())
         alias->Update(nullptr, found.get());
     return IsPDFFile(*found) ? found : nullptr;
+}
+
+bool DrawingWindow::IsPDFFile(rb::FolderItem &f) {
+    // Only a regular file opens; a missing file, a folder or a device does not.
+    rb::Ref<rb::BinaryStream> b = f.OpenAsBinaryFile(false);
+    return b && b->Read(5) == "%PDF-";
 }

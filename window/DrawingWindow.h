@@ -91,8 +91,8 @@ class DrawingWindow : public rb::Window {
     // failure but a nil f tells the user; false then.
     bool SaveSettings(rb::Ref<rb::FolderItem> f);
     // Reads f into the window; nil, a missing file or one that cannot be opened changes
-    // nothing (f->LastErrorCode() then says why it could not be opened; it is 0 for a file
-    // that was read). The file is untrusted: an item the file does not hold whole, and a popup
+    // nothing (f->LastErrorCode() then says why it could not be opened, ENOENT for a file
+    // that does not exist; it is 0 for a file that was read). The file is untrusted: an item the file does not hold whole, and a popup
     // index outside its items, leave their control as it was, and no loop runs past what the
     // file holds. True only when f was read whole as a settings file. Leaves dirty and
     // thisFile.
@@ -101,11 +101,17 @@ class DrawingWindow : public rb::Window {
     void WriteAlias(rb::Ref<rb::FolderItem> f, rb::BinaryStream &b);
     // The file that the next alias record in b finds when it is a PDF file, or nil.
     rb::Ref<rb::FolderItem> ReadAlias(rb::BinaryStream &b);
+    // Whether f is a regular file (links followed) that begins as a PDF file does. A
+    // generation replaces its output file without asking, and a record or a new window's
+    // default may name any file at all: only such a file is replaced unasked. Leaves
+    // f.LastErrorCode() saying why it could not be opened.
+    static bool IsPDFFile(rb::FolderItem &f);
 
     // Saving and closing: Save writes to thisFile (asking for one while there is none), Save As
     // always asks; both return false. Close saves a modified document without asking, to its
     // file or, when it has none, to one chosen in a save dialog (cancelling drops the changes);
-    // when that save fails, the window stays open.
+    // when that save fails, the message offers to keep the window open (the default, so that
+    // the document can be saved elsewhere) or to close it without saving.
     void AddMenuHandlers(rb::Window &w);
     bool _FileSave_Action();
     bool _FileSaveAs_Action();
@@ -143,6 +149,8 @@ class DrawingWindow : public rb::Window {
     rb::Ref<rb::FolderItem> thisFile;
 
   private:
+    // SaveSettings' writing: "" once f holds the document, else the message that says why not.
+    std::string WriteSettingsFile(rb::FolderItem &f);
     // One element row, drawn by kind.
     void DrawLine(const std::string &record);
     // The lines drawn and the lines asked for: fewer drawn when the page became full.

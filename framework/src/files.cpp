@@ -5,22 +5,48 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 namespace rb {
 
 namespace {
 
-// An absolute, lexically normal path without a trailing "/" (except for the root).
+// An absolute path without "." components, doubled or trailing "/" (except for the root).
+// ".." is never dropped as text: the system takes it from the folder it reaches, which may be
+// a linked folder elsewhere, so the folder before it is asked of the system (realpath). Where
+// that folder cannot be reached, ".." stays in the path for the system to resolve.
 std::string Absolute(const std::string &path) {
-    std::error_code ec;
-    std::filesystem::path p = std::filesystem::absolute(path, ec);
-    if (ec)
-        p = std::filesystem::path(path);
-    std::string s = p.lexically_normal().string();
-    while (s.size() > 1 && s.back() == '/')
-        s.pop_back();
-    return s;
+    std::string whole = path;
+    if (whole.front() != '/') {
+        std::error_code ec;
+        const std::string here = std::filesystem::current_path(ec).string();
+        whole = (ec ? std::string() : here) + "/" + path;
+    }
+    std::string out;
+    for (std::size_t at = 0; at <= whole.size();) {
+        std::size_t end = whole.find('/', at);
+        if (end == std::string::npos)
+            end = whole.size();
+        const std::string part = whole.substr(at, end - at);
+        at = end + 1;
+        if (part.empty() || part == ".")
+            continue;
+        if (part == "..") {
+            char *real = ::realpath(out.empty() ? "/" : out.c_str(), nullptr);
+            struct stat st;
+            if (real && ::stat(real, &st) == 0 && S_ISDIR(st.st_mode)) {
+                out = real;
+                out.erase(out.rfind('/'));
+            } else {
+                out += "/..";
+            }
+            std::free(real);
+            continue;
+        }
+        out += "/" + part;
+    }
+    return out.empty() ? "/" : out;
 }
 
 } // namespace

@@ -14,8 +14,10 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <cxxabi.h>
 #include <typeinfo>
+#include <vector>
 
 namespace rb {
 
@@ -121,20 +123,29 @@ void RuntimeInit(int argc, char **argv) {
     // A write past a file-size limit (RLIMIT_FSIZE) would end the process, and every window's
     // work with it; ignored, it is a write that fails with EFBIG, which the program reports.
     std::signal(SIGXFSZ, SIG_IGN);
-    // QApplication keeps a reference to the count for its whole life.
+    // "--" ends the options: Qt sees only what stands before it, and every argument after it
+    // names a document, whatever it begins with. QApplication keeps the count and the array
+    // it is given for its whole life, and removes the options it takes from them.
+    int end = 1;
+    while (end < argc && std::strcmp(argv[end], "--") != 0)
+        ++end;
     static int storedArgc;
-    storedArgc = argc;
-    new QApplication(storedArgc, argv);
+    static std::vector<char *> qtArgv;
+    qtArgv.assign(argv, argv + end);
+    qtArgv.push_back(nullptr);
+    storedArgc = end;
+    new QApplication(storedArgc, qtArgv.data());
     // Closing the last window ends the loop through Quit, so that every window's Close event
     // runs first; Qt must not end it on its own.
     QApplication::setQuitOnLastWindowClosed(false);
     state.initialized = true;
     gui::InstallShortcutWatcher();
 
-    // What Qt leaves of the arguments after taking its own options (it removes them from argv)
-    // names the documents, as the bytes the system passed: a name that is not valid in the
+    // The documents, as the bytes the system passed: a name that is not valid in the
     // locale's encoding still names its file.
     for (int i = 1; i < storedArgc; ++i)
+        state.documents.emplace_back(qtArgv[static_cast<std::size_t>(i)]);
+    for (int i = end + 1; i < argc; ++i)
         state.documents.emplace_back(argv[i]);
 }
 

@@ -1,9 +1,15 @@
 // streams.cpp -- BinaryStream, and the two ways FolderItem opens one.
 //
 // A stream is a file descriptor, a position and a write buffer; reads go straight to the file
-// with pread after the buffer is flushed. A stream from CreateBinaryFile writes a temporary
-// file beside its target and renames it over the target on a successful Close, or, where no
-// temporary file can be made, holds its bytes and writes the target in place on Close.
+// with pread after the buffer is flushed. A stream from CreateBinaryFile writes its target in
+// one of two ways, chosen when it is created:
+// - replaced: the bytes go to a temporary file beside the target, which is given the old
+//   file's owner, group, permissions and extended attributes (its ACL among them) and renamed
+//   over the target on a successful Close;
+// - in place: where the target cannot be replaced without changing it (the folder refuses a
+//   new file, the sticky bit refuses the rename, the new file could not have the old one's
+//   owner or attributes, the file has other hard links), the bytes are held in memory and
+//   written over the target on Close, once the disk has room for all of them.
 //
 // Files are opened without blocking and only when they are regular files: opening a FIFO
 // waits for a process at its other end, and a device may do anything on open.
@@ -11,14 +17,18 @@
 #include "rb/files.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
+#include <ctime>
 
 namespace rb {
 
@@ -33,18 +43,20 @@ struct BinaryStream::Impl {
     int errorCode = 0; // errno of the first failure
     bool eof = false;  // a read tried to pass the end
     bool closed = false;
-    // CreateBinaryFile only: the temporary file (none when the target is written in place),
-    // the target and the file type name.
+    // CreateBinaryFile only: the target, its folder, the file type name, and either the
+    // temporary file that replaces the target or, written in place, the whole new file.
     bool created = false;
+    bool inPlace = false;
+    bool damaged = false; // an in-place write failed after changing the target
     std::string tempPath;
     std::string targetPath;
+    std::string folderPath;
     std::string typeName;
+    std::string image; // in place: every byte of the new file
     // A read-only stream's reads go through a block read ahead, so that reading a file item by
     // item (a length byte, then a few bytes) costs a system call per block rather than per item.
     std::string readAhead; // the file's bytes from readAheadStart
     std::int64_t readAheadStart = 0;
-
-    bool InPlace() const { return created && tempPath.empty(); }
 
     // Notes a failure with the system's reason; the first one is the one reported.
     bool Fail(int code) {
@@ -55,20 +67,30 @@ struct BinaryStream::Impl {
     }
 
     bool Flush() {
+        if (WriteAt(bufferStart, buffer.data(), buffer.size()) != buffer.size())
+            Fail(errno != 0 ? errno : EIO);
+        buffer.clear();
+        return !writeError;
+    }
+
+    // Writes count bytes at `at`; how many reached the file (fewer after a failure, errno
+    // then saying why).
+    std::size_t WriteAt(std::int64_t at, const char *bytes, std::size_t count) const {
         std::size_t done = 0;
-        while (done < buffer.size()) {
-            const ssize_t n = pwrite(fd, buffer.data() + done, buffer.size() - done,
-                                     static_cast<off_t>(bufferStart) + static_cast<off_t>(done));
+        errno = 0;
+        while (done < count) {
+            const ssize_t n = pwrite(fd, bytes + done, count - done,
+                                     static_cast<off_t>(at) + static_cast<off_t>(done));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0) {
-                Fail(n < 0 ? errno : EIO);
+                if (n == 0)
+                    errno = EIO;
                 break;
             }
             done += static_cast<std::size_t>(n);
         }
-        buffer.clear();
-        return !writeError;
+        return done;
     }
 
     void WriteBytes(const void *bytes, std::size_t count) {
@@ -78,17 +100,25 @@ struct BinaryStream::Impl {
         }
         if (count == 0)
             return;
-        if (!buffer.empty() && bufferStart + static_cast<std::int64_t>(buffer.size()) != position)
-            Flush();
-        if (buffer.empty())
-            bufferStart = position;
-        buffer.append(static_cast<const char *>(bytes), count);
+        // A target written in place is touched only by Close: its new bytes wait here.
+        if (inPlace) {
+            const auto end = static_cast<std::size_t>(position) + count;
+            if (image.size() < end)
+                image.resize(end, '\0');
+            std::memcpy(image.data() + position, bytes, count);
+        } else {
+            if (!buffer.empty() &&
+                bufferStart + static_cast<std::int64_t>(buffer.size()) != position)
+                Flush();
+            if (buffer.empty())
+                bufferStart = position;
+            buffer.append(static_cast<const char *>(bytes), count);
+            if (buffer.size() >= 64 * 1024)
+                Flush();
+        }
         position += static_cast<std::int64_t>(count);
         if (position > length)
             length = position;
-        // A target written in place is touched only by Close.
-        if (buffer.size() >= 64 * 1024 && !InPlace())
-            Flush();
     }
 
     // Up to `count` bytes from the position; sets eof when fewer were there.
@@ -106,7 +136,11 @@ struct BinaryStream::Impl {
             eof = true;
         }
         std::size_t done = 0;
-        if (writable) {
+        if (inPlace) {
+            if (want > 0)
+                std::memcpy(out, image.data() + position, want);
+            done = want;
+        } else if (writable) {
             done = ReadAt(position, static_cast<char *>(out), want);
         } else {
             while (done < want) {
@@ -149,6 +183,8 @@ struct BinaryStream::Impl {
     }
     static constexpr std::size_t kReadAheadBytes = 64 * 1024;
 
+    bool WriteInPlace();
+
     // Drops a created file's temporary file; closes the descriptor.
     void Abandon() {
         if (fd >= 0)
@@ -156,9 +192,78 @@ struct BinaryStream::Impl {
         fd = -1;
         if (!tempPath.empty())
             ::unlink(tempPath.c_str());
+        tempPath.clear();
         closed = true;
     }
 };
+
+namespace {
+
+// Sets the file's length back to what it was before a failed write made it longer.
+void RestoreLength(int fd, off_t length) {
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size != length)
+        while (::ftruncate(fd, length) != 0 && errno == EINTR) {
+        }
+}
+
+// The bytes a write may pass at most (the file-size limit), or -1 for none.
+std::int64_t FileSizeLimit() {
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return -1;
+    return static_cast<std::int64_t>(limit.rlim_cur);
+}
+
+} // namespace
+
+// Writes the whole new file over the target. Nothing of the old file changes until the disk
+// has room for every new byte: the file-size limit is checked and the space reserved first,
+// so that a full disk, a quota or the limit leave the old file whole and fail. Only a failure
+// after the first byte was written (a disk error, or a file system that cannot reserve space
+// ahead, such as one that copies on write) leaves it damaged, and says so.
+bool BinaryStream::Impl::WriteInPlace() {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return Fail(errno);
+    const off_t oldLength = st.st_size;
+    const auto newLength = static_cast<off_t>(image.size());
+    const std::int64_t limit = FileSizeLimit();
+    if (limit >= 0 && static_cast<std::int64_t>(newLength) > limit)
+        return Fail(EFBIG);
+    if (newLength > 0) {
+        int error = 0;
+        while ((error = ::posix_fallocate(fd, 0, newLength)) == EINTR) {
+        }
+        if (error != 0) {
+            RestoreLength(fd, oldLength);
+            return Fail(error);
+        }
+    }
+    // Written in blocks, so that no single call is asked for tens of megabytes.
+    constexpr std::size_t kBlock = 1 << 20;
+    for (std::size_t at = 0; at < image.size(); at += kBlock) {
+        const std::size_t count = std::min(kBlock, image.size() - at);
+        const std::size_t done = WriteAt(static_cast<std::int64_t>(at), image.data() + at, count);
+        if (done != count) {
+            const int error = errno != 0 ? errno : EIO;
+            if (at == 0 && done == 0)
+                RestoreLength(fd, oldLength); // not a byte of the old file was changed
+            else
+                damaged = true;
+            return Fail(error);
+        }
+    }
+    if (oldLength > newLength && ::ftruncate(fd, newLength) != 0) {
+        damaged = true;
+        return Fail(errno);
+    }
+    if (::fsync(fd) != 0) {
+        damaged = true;
+        return Fail(errno);
+    }
+    return true;
+}
 
 BinaryStream::BinaryStream(Impl *impl) : impl_(impl) {}
 
@@ -239,35 +344,54 @@ void BinaryStream::SetPosition(std::int64_t position) {
 std::int64_t BinaryStream::Length() const { return impl_->length; }
 bool BinaryStream::WriteError() const { return impl_->writeError; }
 std::int32_t BinaryStream::LastErrorCode() const { return impl_->errorCode; }
+bool BinaryStream::TargetDamaged() const { return impl_->damaged; }
+
+std::string BinaryStream::FailureReason() const {
+    std::string reason = FileErrorReason(impl_->errorCode);
+    if (impl_->damaged)
+        reason += "; it was being written in place and is now damaged";
+    return reason;
+}
 
 bool BinaryStream::Close() {
     Impl &s = *impl_;
     if (s.closed)
         return !s.writeError;
-    s.Flush();
     if (!s.created) {
+        s.Flush();
         if (::close(s.fd) != 0 && s.writable)
             s.Fail(errno);
         s.fd = -1;
         s.closed = true;
         return !s.writeError;
     }
-    // A created file replaces its target only when every byte reached the disk; written in
-    // place, it loses what an old, longer file had beyond its end.
-    if (!s.writeError && s.InPlace() && ::ftruncate(s.fd, static_cast<off_t>(s.length)) != 0)
+    // A created file replaces its target only when every byte reached the disk, and the
+    // rename reaches the disk too, with the folder that records it.
+    if (s.writeError) {
+    } else if (s.inPlace) {
+        s.WriteInPlace();
+    } else if (s.Flush() && ::fsync(s.fd) != 0) {
         s.Fail(errno);
-    if (!s.writeError && ::fsync(s.fd) != 0)
-        s.Fail(errno);
+    }
     if (::close(s.fd) != 0)
         s.Fail(errno);
     s.fd = -1;
-    if (!s.writeError && !s.InPlace() && ::rename(s.tempPath.c_str(), s.targetPath.c_str()) != 0)
-        s.Fail(errno);
+    if (!s.writeError && !s.inPlace) {
+        if (::rename(s.tempPath.c_str(), s.targetPath.c_str()) != 0) {
+            s.Fail(errno);
+        } else {
+            s.tempPath.clear();
+            const int folder = ::open(s.folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (folder >= 0) {
+                ::fsync(folder); // the file is complete and in place whatever this says
+                ::close(folder);
+            }
+        }
+    }
     if (s.writeError) {
         s.Abandon();
         return false;
     }
-    s.tempPath.clear();
     s.closed = true;
     MarkFile(s.targetPath, s.typeName);
     return true;
@@ -309,22 +433,159 @@ int OpenRegularFile(const std::string &path, int access, int &error, struct stat
     return fd;
 }
 
+// The folder the system reaches for `folder`, linked folders and ".." resolved by the system
+// itself; empty, with `error` set, when it cannot be reached.
+std::string RealFolder(const std::string &folder, int &error) {
+    char *real = ::realpath(folder.empty() ? "/" : folder.c_str(), nullptr);
+    if (!real) {
+        error = errno;
+        return "";
+    }
+    std::string path(real);
+    std::free(real);
+    return path;
+}
+
+std::string FolderOf(const std::string &path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string &path) { return path.substr(path.rfind('/') + 1); }
+
 // The file that `path` names once symbolic links are followed, a link naming another link
 // included: the user means that file, not the link. A link to nothing names the file to
-// create. Empty, with ELOOP, when the links go round.
+// create. A link's target is taken from the folder that holds the link as the system reaches
+// it, so that ".." in it, or in the link's own path, leads where it leads for every other
+// program. Empty, with `error` set, when the links go round (ELOOP) or lead through a folder
+// that cannot be reached.
 std::string FollowLinks(std::string path, int &error) {
-    namespace fs = std::filesystem;
     for (int hops = 0; hops < 40; ++hops) {
-        std::error_code ec;
-        if (!fs::is_symlink(fs::symlink_status(path, ec)))
-            return path;
-        const fs::path target = fs::read_symlink(path, ec);
-        if (ec)
-            return path;
-        path = (fs::path(path).parent_path() / target).lexically_normal().string();
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            // The file, or the name to create: in the folder the system finds for it.
+            int unreachable = 0;
+            const std::string folder = RealFolder(FolderOf(path), unreachable);
+            return folder.empty() ? path : (folder == "/" ? "" : folder) + "/" + NameOf(path);
+        }
+        std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX), '\0');
+        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+        if (n < 0) {
+            error = errno;
+            return "";
+        }
+        target.resize(static_cast<std::size_t>(n));
+        if (target.empty() || target[0] != '/') {
+            const std::string folder = RealFolder(FolderOf(path), error);
+            if (folder.empty())
+                return "";
+            target = (folder == "/" ? "" : folder) + "/" + target;
+        }
+        path = target;
     }
     error = ELOOP;
     return "";
+}
+
+// Whether the sticky bit of the folder keeps this user from renaming over the target: only
+// the owner of the file or of the folder (or root) may.
+bool StickyFolderRefusesRename(const struct stat &folder, const struct stat &target) {
+    const uid_t user = ::geteuid();
+    return (folder.st_mode & S_ISVTX) != 0 && user != 0 && user != target.st_uid &&
+           user != folder.st_uid;
+}
+
+// A new file beside `name` in `folder`, named ".name.XXXXXX" with the name shortened as far as
+// it takes for the whole to fit the folder's longest name, so that any name the system takes
+// can be saved. Created with `mode` less the umask (or the folder's default ACL), as every
+// new file is. The descriptor, with its path in `path`; -1 with errno set.
+int MakeTemporaryFile(const std::string &folder, const std::string &name, mode_t mode,
+                      std::string &path) {
+    const long longest = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    const std::size_t room = static_cast<std::size_t>(longest > 16 ? longest : 255) - 8;
+    std::size_t kept = std::min(name.size(), room);
+    // Cut before a character, never inside one.
+    while (kept > 0 && kept < name.size() &&
+           (static_cast<unsigned char>(name[kept]) & 0xC0) == 0x80)
+        --kept;
+    static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        unsigned char random[6];
+        if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+            const auto seed = static_cast<unsigned long>(::time(nullptr)) ^
+                              static_cast<unsigned long>(::getpid()) * 2654435761UL ^
+                              static_cast<unsigned long>(attempt) * 40503UL;
+            for (std::size_t i = 0; i < sizeof random; ++i)
+                random[i] = static_cast<unsigned char>(seed >> (i * 5));
+        }
+        path = (folder == "/" ? "" : folder) + "/." + name.substr(0, kept) + ".";
+        for (unsigned char r : random)
+            path.push_back(kLetters[r % (sizeof kLetters - 1)]);
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// Copies every extended attribute of the file at `from` (its ACL, system.posix_acl_access,
+// among them) to the new file `to`. False when one could not be read or set: the new file
+// would lack it.
+bool CopyExtendedAttributes(const std::string &from, int to) {
+    std::string names;
+    for (;;) {
+        const ssize_t size = ::listxattr(from.c_str(), nullptr, 0);
+        if (size < 0)
+            return errno == ENOTSUP; // a file system without them has none to lose
+        names.resize(static_cast<std::size_t>(size));
+        const ssize_t n = ::listxattr(from.c_str(), names.data(), names.size());
+        if (n >= 0) {
+            names.resize(static_cast<std::size_t>(n));
+            break;
+        }
+        if (errno != ERANGE)
+            return false;
+    }
+    std::string value;
+    for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
+        const char *attribute = names.c_str() + at;
+        for (;;) {
+            const ssize_t size = ::getxattr(from.c_str(), attribute, nullptr, 0);
+            if (size < 0)
+                return false;
+            value.resize(static_cast<std::size_t>(size));
+            const ssize_t n = ::getxattr(from.c_str(), attribute, value.data(), value.size());
+            if (n >= 0) {
+                value.resize(static_cast<std::size_t>(n));
+                break;
+            }
+            if (errno != ERANGE)
+                return false;
+        }
+        if (::fsetxattr(to, attribute, value.data(), value.size(), 0) != 0)
+            return false;
+    }
+    return true;
+}
+
+// Gives the new file `fd` everything of the old file `old` at `oldPath` that decides who may
+// use it: owner and group, extended attributes with the ACL, and permission bits, in the order
+// that keeps each (a change of owner clears the set-user-ID bit; the ACL sets the group bits).
+// The new file never has wider access than the old one on the way: it is made 0600, the
+// user's own. False when it could not be given all of them exactly.
+bool GiveOldFilesAccess(int fd, const struct stat &old, const std::string &oldPath) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return false;
+    if ((st.st_uid != old.st_uid || st.st_gid != old.st_gid) &&
+        ::fchown(fd, old.st_uid, old.st_gid) != 0)
+        return false;
+    if (!CopyExtendedAttributes(oldPath, fd) || ::fchmod(fd, old.st_mode & 07777) != 0 ||
+        ::fstat(fd, &st) != 0)
+        return false;
+    return st.st_uid == old.st_uid && st.st_gid == old.st_gid &&
+           (st.st_mode & 07777) == (old.st_mode & 07777);
 }
 
 } // namespace
@@ -338,11 +599,16 @@ Ref<BinaryStream> FolderItem::CreateBinaryFile(const std::string &fileTypeName) 
     };
     if (target.empty())
         return fail();
+    const std::string folder = FolderOf(target);
 
     // An old file: only a regular file that the user may write, and that is not
     // write-protected (even root's writing a file of mode 0444 would surprise its owner).
     struct stat old {};
     const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (!exists && errno != ENOENT) {
+        error = errno;
+        return fail();
+    }
     if (exists) {
         error = NotRegularFileError(old);
         if (error == 0 && (old.st_mode & 0222) == 0)
@@ -357,40 +623,50 @@ Ref<BinaryStream> FolderItem::CreateBinaryFile(const std::string &fileTypeName) 
     impl->writable = true;
     impl->created = true;
     impl->targetPath = target;
+    impl->folderPath = folder;
     impl->typeName = fileTypeName;
-    const std::size_t slash = target.rfind('/');
-    std::string temp = target.substr(0, slash + 1);
-    temp.append(".").append(target, slash + 1).append(".XXXXXX");
-    impl->fd = mkostemp(temp.data(), O_CLOEXEC);
-    if (impl->fd >= 0) {
-        impl->tempPath = temp;
-        // The new file gets the old file's owner and permissions, or the usual ones.
-        mode_t mode = old.st_mode & 07777;
-        if (exists) {
-            if (::fchown(impl->fd, old.st_uid, old.st_gid) != 0) {
-                // Only root may give a file away; the user's own file stays the user's.
-            }
-        } else {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            mode = 0666 & ~mask;
-        }
-        ::fchmod(impl->fd, mode);
-    } else if (exists) {
-        // No file can be made beside the target (a folder the user cannot write to), but the
-        // target itself may be written: it is written in place on Close. That keeps the
-        // user's work where the atomic replacement is impossible, at a cost: a failure
-        // part-way through Close (a full disk) leaves the old file damaged.
-        impl->fd = OpenRegularFile(target, O_WRONLY, error, old);
-    } else {
+    auto keep = [this, impl] {
+        lastError_ = 0;
+        return Ref<BinaryStream>(new BinaryStream(impl));
+    };
+    if (!exists) {
+        impl->fd = MakeTemporaryFile(folder, NameOf(target), 0666, impl->tempPath);
+        if (impl->fd >= 0)
+            return keep();
         error = errno;
+        delete impl;
+        return fail();
     }
+
+    // An old file is replaced only where the new one can be the same file to everyone who
+    // uses it: the same owner, group, permissions and attributes, and the only name it has.
+    struct stat folderStatus {};
+    const bool replace = old.st_nlink <= 1 && ::stat(folder.c_str(), &folderStatus) == 0 &&
+                         !StickyFolderRefusesRename(folderStatus, old);
+    if (replace) {
+        impl->fd = MakeTemporaryFile(folder, NameOf(target), 0600, impl->tempPath);
+        if (impl->fd >= 0 && GiveOldFilesAccess(impl->fd, old, target))
+            return keep();
+        const int why = errno;
+        // Only a folder that refuses a new file by permission, or a new file that cannot have
+        // the old one's owner or attributes, is a reason to write in place; a full disk, a
+        // quota or too many open files are failures, which leave the old file as it was.
+        const bool refused = impl->fd >= 0 || why == EACCES || why == EPERM;
+        impl->Abandon();
+        impl->closed = false;
+        if (!refused) {
+            error = why;
+            delete impl;
+            return fail();
+        }
+    }
+    impl->inPlace = true;
+    impl->fd = OpenRegularFile(target, O_WRONLY, error, old);
     if (impl->fd < 0) {
         delete impl;
         return fail();
     }
-    lastError_ = 0;
-    return Ref<BinaryStream>(new BinaryStream(impl));
+    return keep();
 }
 
 Ref<BinaryStream> FolderItem::OpenAsBinaryFile(bool readWrite) {

@@ -79,6 +79,24 @@ const OpenCase kOpenCases[] = {
      kDamaged},
     {"a folder", [](const TempFolder &f) { std::filesystem::create_directory(f / "doc.setf"); },
      "Unable to open the file doc.setf: it is a folder. Saving will ask for a file"},
+    {"a link to nothing: the window's to create",
+     [](const TempFolder &f) { std::filesystem::create_symlink("gone.setf", f / "doc.setf"); },
+     ""},
+    // A file that exists but cannot be reached is no new document.
+    {"links that go round",
+     [](const TempFolder &f) { std::filesystem::create_symlink("doc.setf", f / "doc.setf"); },
+     "Unable to open the file doc.setf: it leads through too many symbolic links. Saving will"},
+    {"a link to a name too long",
+     [](const TempFolder &f) {
+         std::filesystem::create_symlink(std::string(300, 'n'), f / "doc.setf");
+     },
+     "Unable to open the file doc.setf: its name is too long. Saving will ask for a file"},
+    {"a link through a file as if it were a folder",
+     [](const TempFolder &f) {
+         TempFolder::Put(f / "plain", "a file");
+         std::filesystem::create_symlink("plain/doc.setf", f / "doc.setf");
+     },
+     "Unable to open the file doc.setf: a part of its path is not a folder. Saving will ask"},
     {"a named pipe, which nothing writes to",
      [](const TempFolder &f) { ASSERT_EQ(mkfifo((f / "doc.setf").c_str(), 0666), 0); },
      "Unable to open the file doc.setf: it is not a regular file. Saving will ask for a file"},
@@ -89,9 +107,11 @@ TEST_F(WindowTest, OnlyFilesReadWholeStayTheWindowsSettingsFile) {
         SCOPED_TRACE(c.name);
         td::Reset();
         std::filesystem::remove_all(folder / "doc.setf");
+        std::filesystem::remove_all(folder / "plain");
         c.make(folder);
         const bool keepsFile = !*c.message;
-        const bool isFile = std::filesystem::is_regular_file(folder / "doc.setf");
+        std::error_code unreachable;
+        const bool isFile = std::filesystem::is_regular_file(folder / "doc.setf", unreachable);
         const std::string before = isFile ? TempFolder::Get(folder / "doc.setf") : "";
         if (!keepsFile)
             td::Script({td::MessageButton("OK")});

@@ -198,7 +198,7 @@ TEST_F(WindowTest, AFailedSaveOnCloseKeepsTheWindowOpen) {
         else
             td::Script({td::SaveDialog(folder / "no such folder/doc")});
         const std::string expected = SavedState(*w);
-        td::Script({td::MessageButton("OK")});
+        td::Script({td::MessageButton("Keep Open")});
         c.close(*w);
         EXPECT_EQ(td::PendingAnswers(), 0);
         ASSERT_FALSE(td::Dialogs().empty());
@@ -206,6 +206,8 @@ TEST_F(WindowTest, AFailedSaveOnCloseKeepsTheWindowOpen) {
         EXPECT_EQ(td::Dialogs().back().text.rfind("Unable to save the settings file doc.setf", 0),
                   0u)
             << td::Dialogs().back().text;
+        EXPECT_EQ(td::Dialogs().back().buttons,
+                  (std::vector<std::string>{"Keep Open", "Don't Save"}));
         EXPECT_TRUE(w->IsOpen()) << "the document was thrown away";
         EXPECT_TRUE(w->Visible());
         EXPECT_EQ(rb::WindowCount(), 1);
@@ -220,6 +222,34 @@ TEST_F(WindowTest, AFailedSaveOnCloseKeepsTheWindowOpen) {
     }
 }
 
+// A document that can never be saved must not make a window that can never be closed: the
+// failed save's message also offers to close without saving. Keeping the window open stays the
+// answer to Return and Escape (a message answered as cancelled).
+TEST_F(WindowTest, AFailedSaveOnCloseOffersToCloseWithoutSaving) {
+    for (const FailedCloseCase &c : kFailedCloses) {
+        SCOPED_TRACE(c.name);
+        td::Reset();
+        auto w = DocumentWindow(folder, false, true);
+        if (c.withFile)
+            w->thisFile = rb::GetFolderItem("no such folder/doc.setf");
+        else
+            td::Script({td::SaveDialog(folder / "no such folder/doc")});
+        const std::string listing = folder.Listing();
+        td::Script({td::Cancel(td::DialogKind::Message)});
+        c.close(*w);
+        EXPECT_TRUE(w->IsOpen()) << "Escape closed the window";
+
+        if (!c.withFile)
+            td::Script({td::SaveDialog(folder / "no such folder/doc")});
+        td::Script({td::MessageButton("Don't Save")});
+        c.close(*w);
+        EXPECT_EQ(td::PendingAnswers(), 0);
+        EXPECT_FALSE(w->IsOpen()) << "Don't Save kept the window";
+        EXPECT_EQ(rb::WindowCount(), 0);
+        EXPECT_EQ(folder.Listing(), listing) << "Don't Save wrote a file";
+    }
+}
+
 // Quitting closes the windows front to back and stops at one that stays open: the windows
 // behind it stay open too.
 TEST_F(WindowTest, QuittingStopsAtAWindowWhoseSaveFails) {
@@ -229,7 +259,7 @@ TEST_F(WindowTest, QuittingStopsAtAWindowWhoseSaveFails) {
     failing->thisFile = rb::GetFolderItem("no such folder/doc.setf");
     auto front = DocumentWindow(folder, false, true);
     front->thisFile = rb::GetFolderItem("front.setf");
-    td::Script({td::MessageButton("OK")});
+    td::Script({td::MessageButton("Keep Open")});
     rb::Quit();
     EXPECT_FALSE(front->IsOpen());
     EXPECT_TRUE(failing->IsOpen());
@@ -242,6 +272,24 @@ TEST_F(WindowTest, QuittingStopsAtAWindowWhoseSaveFails) {
     EXPECT_FALSE(failing->IsOpen());
     EXPECT_FALSE(behind->IsOpen());
     EXPECT_EQ(Document(folder / "elsewhere.setf"), SavedState(*failing));
+    EXPECT_EQ(Document(folder / "behind.setf"), SavedState(*behind));
+}
+
+// Quitting asks the same of each window whose save fails; "Don't Save" lets the quit go on.
+TEST_F(WindowTest, QuittingGoesOnPastAWindowClosedWithoutSaving) {
+    auto behind = DocumentWindow(folder, false, true);
+    behind->thisFile = rb::GetFolderItem("behind.setf");
+    auto failing = DocumentWindow(folder, false, true);
+    failing->thisFile = rb::GetFolderItem("no such folder/doc.setf");
+    auto alsoFailing = DocumentWindow(folder, false, true);
+    alsoFailing->thisFile = rb::GetFolderItem("no such folder/other.setf");
+    td::Script({td::MessageButton("Don't Save"), td::MessageButton("Don't Save")});
+    rb::Quit();
+    EXPECT_EQ(td::PendingAnswers(), 0);
+    ASSERT_EQ(td::Dialogs().size(), 2u);
+    EXPECT_EQ(td::Dialogs()[0].text.rfind("Unable to save the settings file other.setf", 0), 0u);
+    EXPECT_EQ(td::Dialogs()[1].text.rfind("Unable to save the settings file doc.setf", 0), 0u);
+    EXPECT_EQ(rb::WindowCount(), 0);
     EXPECT_EQ(Document(folder / "behind.setf"), SavedState(*behind));
 }
 

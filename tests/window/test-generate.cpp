@@ -27,6 +27,62 @@ TEST_F(WindowTest, FirstGenerationWritesUntitledWithoutAskingAndOpensIt) {
     EXPECT_EQ(PdfToolProblems(folder / "untitled.pdf"), "");
 }
 
+// A new window's "untitled.pdf" is written without a question only where nothing is there or
+// it is a PDF file already, links followed; whatever else is there makes Generate ask, and
+// cancelling leaves it as it was.
+TEST_F(WindowTest, TheDefaultOutputFileIsWrittenUnaskedOnlyWhereItIsAPDFOrNothing) {
+    const char *const kNotes = "notes, which no PDF may replace";
+    const struct {
+        const char *name;
+        void (*make)(const TempFolder &);
+        bool asks;
+    } cases[] = {
+        {"nothing there", [](const TempFolder &) {}, false},
+        {"an older page", [](const TempFolder &f) { TempFolder::Put(f / "untitled.pdf", "%PDF-1.4\r"); },
+         false},
+        {"a link to a page",
+         [](const TempFolder &f) {
+             TempFolder::Put(f / "page.pdf", "%PDF-1.4\r");
+             std::filesystem::create_symlink("page.pdf", f / "untitled.pdf");
+         },
+         false},
+        {"a text file", [](const TempFolder &f) { TempFolder::Put(f / "untitled.pdf", "notes"); },
+         true},
+        {"a link to a text file",
+         [](const TempFolder &f) {
+             TempFolder::Put(f / "notes.txt", "notes");
+             std::filesystem::create_symlink("notes.txt", f / "untitled.pdf");
+         },
+         true},
+        {"a folder",
+         [](const TempFolder &f) { std::filesystem::create_directory(f / "untitled.pdf"); }, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        td::Reset();
+        for (const char *name : {"untitled.pdf", "notes.txt", "page.pdf"})
+            std::filesystem::remove_all(folder / name);
+        c.make(folder);
+        const std::string listing = folder.Listing();
+        const std::string notes = TempFolder::Get(folder / "notes.txt");
+        auto w = NewDrawingWindow();
+        if (c.asks)
+            td::Script({td::Cancel(td::DialogKind::Save)});
+        Generate(*w);
+        EXPECT_EQ(td::PendingAnswers(), 0);
+        EXPECT_EQ(td::Dialogs().size(), c.asks ? 1u : 0u);
+        if (c.asks) {
+            EXPECT_EQ(folder.Listing(), listing);
+            EXPECT_EQ(TempFolder::Get(folder / "notes.txt"), notes) << kNotes;
+            EXPECT_TRUE(td::LaunchedFiles().empty());
+            EXPECT_EQ(FieldText(*w, "StaticFileName"), "");
+        } else {
+            EXPECT_EQ(PdfToolProblems(folder / "untitled.pdf"), "");
+            EXPECT_EQ(td::LaunchedFiles(), std::vector<std::string>{folder / "untitled.pdf"});
+        }
+    }
+}
+
 TEST_F(WindowTest, ShiftGenerateAsksAndCancellingWritesAndOpensNothing) {
     auto w = NewDrawingWindow();
     td::Script({td::Cancel(td::DialogKind::Save)});

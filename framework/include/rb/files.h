@@ -15,7 +15,9 @@ class BinaryStream;
 class FolderItem : public Object {
 public:
     // An item for a native path; a relative path is taken against the current working
-    // directory. Null for an empty path.
+    // directory. ".." leads where the system takes it, from the folder before it as the
+    // system reaches it (a linked folder's real parent), never by dropping text. Null for an
+    // empty path.
     static Ref<FolderItem> FromPath(const std::string &path);
 
     const std::string &NativePath() const { return path_; }
@@ -30,14 +32,27 @@ public:
 
     // Opens a stream that writes a new, empty file of the file type named `fileTypeName`.
     // The item is the user's file: a symbolic link is followed, and the file it names is the
-    // target. The bytes go to a temporary file beside the target (".name.XXXXXX");
-    // BinaryStream::Close replaces the target with it (rename), so an old file stays as it was
-    // until the new one is complete. The new file keeps an old file's permission bits, else
-    // gets 0666 less the umask. Where no temporary file can be made beside a target that the
-    // user may write (a folder the user cannot write to), the stream writes the target itself
-    // when it is closed. Null, with LastErrorCode() saying why, when the target is a folder or
-    // anything but a regular file (it is never opened), a file that the user may not write or
-    // that has no write permission at all, or when no file can be made in its folder.
+    // target, found as the system finds it (a link's target and ".." are taken from the folder
+    // the system reaches, linked folders followed). The old file stays as it was until
+    // BinaryStream::Close, which writes the new one in one of two ways:
+    // - replaced (the usual way): the bytes go to a temporary file beside the target
+    //   (".name.XXXXXX", the name shortened so that it fits the folder's longest name), which
+    //   Close renames over the target; the folder is synced after. A new file gets 0666 less
+    //   the umask (or the folder's default ACL); an old file's replacement gets the old file's
+    //   owner, group, permission bits and extended attributes (its ACL among them), and never
+    //   wider access on the way.
+    // - in place, where a replacement could not be the same file to everyone who uses it:
+    //   the folder refuses a new file by permission, its sticky bit refuses the rename, the
+    //   new file cannot be given the old one's owner, group or attributes, or the old file
+    //   has other hard links. The bytes wait in memory; Close checks the file-size limit and
+    //   reserves the disk space for all of them before the first old byte changes, so a full
+    //   disk, a quota or the limit fail with the old file whole. Only a failure after that (a
+    //   disk error, or a file system that cannot reserve space ahead, such as one that copies
+    //   on write) leaves the file damaged, and the stream says so (TargetDamaged).
+    // Null, with LastErrorCode() saying why, when the target is a folder or anything but a
+    // regular file (it is never opened), a file that the user may not write or that has no
+    // write permission at all, when its folder cannot be reached, or when no file can be made
+    // in its folder (a full disk, too many open files: then the old file is not touched).
     Ref<BinaryStream> CreateBinaryFile(const std::string &fileTypeName);
     // Opens an existing regular file for reading (readWrite false) or reading and writing in
     // place. Never blocks: a FIFO, socket or device is not opened. Null, with LastErrorCode()
@@ -109,12 +124,20 @@ public:
     // The system's error number (errno) of the first write, flush or Close that failed; 0
     // while none has.
     std::int32_t LastErrorCode() const;
+    // True when Close failed while writing a target in place after its first byte changed:
+    // the file is then neither the old one nor the new one.
+    bool TargetDamaged() const;
+    // Why the stream failed, as the tail of a message that names the file: FileErrorReason of
+    // LastErrorCode, and for a damaged target "; it was being written in place and is now
+    // damaged".
+    std::string FailureReason() const;
 
     // Finishes the stream. For a stream from CreateBinaryFile: flushes, and when every write
     // succeeded atomically replaces the target with the new file; returns false (and leaves
     // the target as it was, removing the temporary file) otherwise. A stream that writes its
-    // target in place writes it only now, and a failure part-way leaves it damaged. A stream
-    // destroyed without Close leaves the target as it was. Closing twice does nothing.
+    // target in place writes it only now (see CreateBinaryFile for what a failure can leave).
+    // A stream destroyed without Close leaves the target as it was. Closing twice does
+    // nothing.
     bool Close();
 
     struct Impl;

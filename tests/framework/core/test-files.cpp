@@ -46,7 +46,11 @@ TEST(FolderItem, NamesPathsAndExistence) {
 
 TEST(FolderItem, PathForms) {
     EXPECT_FALSE(FolderItem::FromPath(""));
-    EXPECT_EQ(FolderItem::FromPath("/a/b/../c/")->NativePath(), "/a/c");
+    // ".." after a folder that cannot be reached is left for the system to resolve.
+    EXPECT_EQ(FolderItem::FromPath("/no-such-folder/b/../c/")->NativePath(),
+              "/no-such-folder/b/../c");
+    EXPECT_EQ(FolderItem::FromPath("/./a/.//c/.")->NativePath(), "/a/c");
+    EXPECT_EQ(FolderItem::FromPath("/..")->NativePath(), "/");
     EXPECT_EQ(FolderItem::FromPath("/a//b")->Name(), "b");
     EXPECT_FALSE(FolderItem::FromPath("/")->Parent());
     EXPECT_EQ(FolderItem::FromPath("/a")->Parent()->NativePath(), "/");

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace rb;
 
@@ -64,6 +65,7 @@ class RecordingApp : public Application {
     void OpenDocument(Ref<FolderItem> item) override {
         opened.push_back(item ? item->NativePath() : "nil");
     }
+    void NewDocument() override { opened.push_back("new"); }
 };
 
 // A file name is whatever bytes the system passed: one that is not UTF-8 names that very file,
@@ -84,6 +86,39 @@ TEST(ProcessSetup, DocumentNamesAreTheBytesTheSystemPassed) {
     });
     ASSERT_TRUE(child.exited) << child.Describe();
     EXPECT_EQ(child.status, 0) << "the documents handed over are not the files named";
+}
+
+// "--" ends the options, Qt's included: every argument after it is a document, whatever it
+// begins with, and "--" itself is none.
+TEST(ProcessSetup, DoubleDashEndsTheOptions) {
+    TempFolder tmp;
+    const struct {
+        const char *name;
+        std::vector<std::string> arguments;
+        std::vector<std::string> documents; // in the test folder; "new" for a new document
+    } cases[] = {
+        {"alone", {"--"}, {"new"}},
+        {"before a name like an option", {"--", "-name.setf"}, {"-name.setf"}},
+        {"after a document, before another --", {"a.setf", "--", "--"}, {"a.setf", "--"}},
+        {"before one of Qt's options", {"--", "-reverse", "-style"}, {"-reverse", "-style"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const ChildResult child = RunInChild([&] {
+            if (chdir(tmp.Path().c_str()) != 0)
+                return 2;
+            StartFramework(c.arguments);
+            auto app = New<RecordingApp>();
+            RuntimeRegisterAppObject(app);
+            RuntimeRun();
+            std::vector<std::string> expected;
+            for (const std::string &d : c.documents)
+                expected.push_back(d == "new" ? d : FolderItem::FromPath(d)->NativePath());
+            return app->opened == expected ? 0 : 1;
+        });
+        ASSERT_TRUE(child.exited) << child.Describe();
+        EXPECT_EQ(child.status, 0) << "1: other documents were opened";
+    }
 }
 
 } // namespace
