@@ -187,16 +187,21 @@ const FailedCloseCase kFailedCloses[] = {
     {"quit", [](DrawingWindow &) { rb::Quit(); }, true},
 };
 
+// The settings file of a modified window, or the one its save dialog chooses on close, lies
+// in a folder that does not exist, so it cannot be written.
+void MakeUnsavable(DrawingWindow &w, const FailedCloseCase &c, const TempFolder &folder) {
+    if (c.withFile)
+        w.thisFile = rb::GetFolderItem("no such folder/doc.setf");
+    else
+        td::Script({td::SaveDialog(folder / "no such folder/doc")});
+}
+
 TEST_F(WindowTest, AFailedSaveOnCloseKeepsTheWindowOpen) {
     for (const FailedCloseCase &c : kFailedCloses) {
         SCOPED_TRACE(c.name);
         td::Reset();
-        // The settings file lies in a folder that does not exist, so it cannot be written.
         auto w = DocumentWindow(folder, false, true);
-        if (c.withFile)
-            w->thisFile = rb::GetFolderItem("no such folder/doc.setf");
-        else
-            td::Script({td::SaveDialog(folder / "no such folder/doc")});
+        MakeUnsavable(*w, c, folder);
         const std::string expected = SavedState(*w);
         td::Script({td::MessageButton("Keep Open")});
         c.close(*w);
@@ -230,17 +235,13 @@ TEST_F(WindowTest, AFailedSaveOnCloseOffersToCloseWithoutSaving) {
         SCOPED_TRACE(c.name);
         td::Reset();
         auto w = DocumentWindow(folder, false, true);
-        if (c.withFile)
-            w->thisFile = rb::GetFolderItem("no such folder/doc.setf");
-        else
-            td::Script({td::SaveDialog(folder / "no such folder/doc")});
+        MakeUnsavable(*w, c, folder);
         const std::string listing = folder.Listing();
         td::Script({td::Cancel(td::DialogKind::Message)});
         c.close(*w);
         EXPECT_TRUE(w->IsOpen()) << "Escape closed the window";
 
-        if (!c.withFile)
-            td::Script({td::SaveDialog(folder / "no such folder/doc")});
+        MakeUnsavable(*w, c, folder);
         td::Script({td::MessageButton("Don't Save")});
         c.close(*w);
         EXPECT_EQ(td::PendingAnswers(), 0);
