@@ -70,13 +70,19 @@ std::string CutShortMessage(std::int32_t wholeRows, std::int32_t rows, std::int3
 } // namespace
 
 void DrawingWindow::PushButtonGenerate_Action() {
+    const bool forgetFile = rb::Keyboard::ShiftKey();
+    ReadGUIValues();
+    // A page that readers cannot draw is not written; the refused press changes nothing.
+    if (paperWidth > kLargestPaperSide || paperHeight > kLargestPaperSide) {
+        rb::MsgBox(kPaperTooLargeMessage);
+        return;
+    }
     // Shift+Generate forgets the output file, so that the save dialog asks for a new one.
-    if (rb::Keyboard::ShiftKey()) {
+    if (forgetFile) {
         outputFile = nullptr;
         pdf->theFile = nullptr;
         ControlByName<rb::StaticText>("StaticFileName")->SetText("");
     }
-    ReadGUIValues();
     DoFilename();
     if (ControlByName<rb::CheckBox>("CheckBoxViewGraph")->Value() && pdf->theFile)
         pdf->theFile->Launch();

@@ -69,8 +69,10 @@ class DrawingWindow : public rb::Window {
     // Rebuilds the colour text and description of every row of a known kind from its record.
     void PopulateListBox();
 
-    // Page generation: the Generate button's road. Shift+Generate forgets the output file
-    // first; a ticked "Auto View Graph" opens the written file afterwards.
+    // Page generation: the Generate button's road. A paper side beyond kLargestPaperSide is
+    // refused with kPaperTooLargeMessage before anything else happens: no file is chosen or
+    // written, the old one stays as it was. Otherwise Shift+Generate forgets the output file
+    // first, and a ticked "Auto View Graph" opens the written file afterwards.
     void PushButtonGenerate_Action();
     // Asks for an output file only while none is chosen, then writes the page.
     void DoFilename();
@@ -115,6 +117,15 @@ class DrawingWindow : public rb::Window {
     // 1,100,000 (short whole numbers), far beyond any real sheet (an A0 sheet ruled every 0.1 mm
     // both ways has 20,000) and beyond what viewers open in reasonable time.
     static constexpr std::size_t kPageContentLimit = std::size_t{64} << 20;
+    // The largest paper side, in points: 200 inches (508 cm), what PDF 1.4 readers are
+    // required to take. Only a custom size comes near it; beyond it readers fail or give up
+    // (Ghostscript stops at 14,400 by 5 inches, poppler and MuPDF cannot allocate a page of
+    // two billion points). The small end needs no refusal: DoPage raises a side below 10
+    // points to 10, above the 3 points readers take at least.
+    static constexpr std::int32_t kLargestPaperSide = 14400;
+    static constexpr const char *kPaperTooLargeMessage =
+        "The paper is too large: PDF readers draw a page of at most 200 by 200 inches (508 by "
+        "508 cm). Please enter a smaller custom size.";
     // The most element rows LoadSettings takes from a file; a file with more loads only these
     // and counts as damaged. A row costs a couple of hundred bytes of memory and a few
     // microseconds to list, so a file of empty rows claiming two billion of them would
