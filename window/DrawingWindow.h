@@ -117,6 +117,12 @@ class DrawingWindow : public rb::Window {
     // 1,100,000 (short whole numbers), far beyond any real sheet (an A0 sheet ruled every 0.1 mm
     // both ways has 20,000) and beyond what viewers open in reasonable time.
     static constexpr std::size_t kPageContentLimit = std::size_t{64} << 20;
+    // The most dashes the LINEs of one page draw: a million, some 6,000,000 points (2 km) of
+    // dashed line. Poppler takes about 1.5 microseconds a dash, off the page too, so that 2,000
+    // LINEs each just short of the longest one dashed would keep it busy for eight minutes;
+    // within the budget it draws a page in about a second and a half. The LINE that takes the
+    // page past it and every LINE after are drawn solid.
+    static constexpr double kMostDashesPerPage = 1000000.0;
     // The largest paper side, in points: 200 inches (508 cm), what PDF 1.4 readers are
     // required to take. Only a custom size comes near it; beyond it readers fail or give up
     // (Ghostscript stops at 14,400 by 5 inches, poppler and MuPDF cannot allocate a page of
@@ -163,4 +169,6 @@ class DrawingWindow : public rb::Window {
 
     // Set by DoGraph when the content limit left something out: what DoPage tells the user.
     std::string cutShort_;
+    // The dashes that the page's LINEs have asked for so far, counted from their lengths.
+    double pageDashes_ = 0;
 };
