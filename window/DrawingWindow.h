@@ -113,9 +113,10 @@ class DrawingWindow : public rb::Window {
     // bytes, no further row or repeated line is drawn, the page is written as far as it got,
     // and DoPage says that it was cut short: a REPEATLINE asking for two billion lines would
     // otherwise need some 150 gigabytes of memory, and the writer's file offsets are 32-bit.
-    // The bound is 670,000 lines (positions in cm with fractions, some 100 bytes a line) to
-    // 1,100,000 (short whole numbers), far beyond any real sheet (an A0 sheet ruled every 0.1 mm
-    // both ways has 20,000) and beyond what viewers open in reasonable time.
+    // The bound is some 510,000 lines (15 significant digits in every number, 131 bytes a
+    // line) to 1,140,000 (positions in whole inches, 59 bytes a line), far beyond any real
+    // sheet (an A0 sheet ruled every 0.1 mm both ways has 20,000) and beyond what viewers open
+    // in reasonable time.
     static constexpr std::size_t kPageContentLimit = std::size_t{64} << 20;
     // The most dashes the LINEs of one page draw: a million, some 6,000,000 points (2 km) of
     // dashed line. Poppler takes about 1.5 microseconds a dash, off the page too, so that 2,000
