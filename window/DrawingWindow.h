@@ -124,11 +124,11 @@ class DrawingWindow : public rb::Window {
     // within the budget it draws a page in about a second and a half. The LINE that takes the
     // page past it and every LINE after are drawn solid.
     static constexpr double kMostDashesPerPage = 1000000.0;
-    // The largest paper side, in points: 200 inches (508 cm), what PDF 1.4 readers are
-    // required to take. Only a custom size comes near it; beyond it readers fail or give up
-    // (Ghostscript stops at 14,400 by 5 inches, poppler and MuPDF cannot allocate a page of
-    // two billion points). The small end needs no refusal: DoPage raises a side below 10
-    // points to 10, above the 3 points readers take at least.
+    // The largest paper side, in points: 200 inches (508 cm), the limit on a page side that
+    // the PDF 1.4 Reference sets its readers (3 to 14,400 units). Only a custom size comes
+    // near it; far beyond it readers fail (Ghostscript stops at a page of 14,400 by 5 inches,
+    // poppler and MuPDF cannot allocate a page of two billion points). The small end needs no
+    // refusal: DoPage raises a side below 10 points to 10.
     static constexpr std::int32_t kLargestPaperSide = 14400;
     static constexpr const char *kPaperTooLargeMessage =
         "The paper is too large: PDF readers draw a page of at most 200 by 200 inches (508 by "
