@@ -5,10 +5,22 @@
 #include "ElementRecord.h"
 
 #include "rb/dialogs.h"
+#include "rb/text.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
+
+namespace {
+
+// The C0 controls, DEL, the C1 controls, and the Unicode line and paragraph separators, which
+// are line breaks too.
+bool IsControlCharacter(std::uint32_t code) {
+    return code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0x2028 || code == 0x2029;
+}
+
+} // namespace
 
 ElementEditor::ElementEditor(const ElementEditorTable &table) : table_(table) {
     _InstallInstanceEventHandler("Layout", &ElementEditor::Layout);
@@ -101,11 +113,15 @@ const char *ElementEditor::Refusal() const {
         return kBlankMessage;
     if (typed([](const std::string &text) { return text.find(' ') != std::string::npos; }))
         return kSpaceMessage;
+    // A malformed byte is no character: the page shows it as "?".
     auto hasControl = [](const std::string &text) {
-        return std::any_of(text.begin(), text.end(), [](char c) {
-            const auto byte = static_cast<unsigned char>(c);
-            return byte < 0x20 || byte == 0x7F;
-        });
+        for (std::size_t at = 0; at < text.size();) {
+            const rb::Utf8Character c = rb::DecodeUtf8(text, at);
+            at += c.length;
+            if (c.wellFormed && IsControlCharacter(c.codePoint))
+                return true;
+        }
+        return false;
     };
     if (typed(hasControl) ||
         (table_.stringControl &&

@@ -41,6 +41,10 @@ double Clamp(double value, double bound) { return value > bound ? bound : value;
 // writer positions and sizes rather than infinities and NaNs.
 double Bounded(double value) { return MyPDFGenerator::Bounded(value); }
 
+// A LINE's dash pattern in page units: 3 on, 3 off, one dash every 6 units of its length.
+constexpr std::int32_t kDashOn = 3;
+constexpr std::int32_t kDashOff = 3;
+
 // The longest LINE drawn dashed, in page units: some 350 metres, far beyond any sheet. Readers
 // give up on a dashed line of hundreds of millions of dashes (poppler works for a minute and
 // then draws nothing), which a LINE with a huge field would be; a longer LINE is drawn solid.
@@ -71,16 +75,25 @@ std::string CutShortMessage(std::int32_t wholeRows, std::int32_t rows, std::int3
 } // namespace
 
 void DrawingWindow::PushButtonGenerate_Action() {
-    // Shift+Generate forgets the output file, so that the save dialog asks for a new one.
-    if (rb::Keyboard::ShiftKey()) {
-        outputFile = nullptr;
-        pdf->theFile = nullptr;
-        ControlByName<rb::StaticText>("StaticFileName")->SetText("");
-    }
+    const bool forgetFile = rb::Keyboard::ShiftKey();
     ReadGUIValues();
+    // A page that readers cannot draw is not written; the refused press changes nothing.
+    if (paperWidth > kLargestPaperSide || paperHeight > kLargestPaperSide) {
+        rb::MsgBox(kPaperTooLargeMessage);
+        return;
+    }
+    // Shift+Generate forgets the output file, so that the save dialog asks for a new one.
+    if (forgetFile)
+        ForgetOutputFile();
     DoFilename();
     if (ControlByName<rb::CheckBox>("CheckBoxViewGraph")->Value() && pdf->theFile)
         pdf->theFile->Launch();
+}
+
+void DrawingWindow::ForgetOutputFile() {
+    outputFile = nullptr;
+    pdf->theFile = nullptr;
+    ControlByName<rb::StaticText>("StaticFileName")->SetText("");
 }
 
 void DrawingWindow::DoFilename() {
@@ -88,11 +101,8 @@ void DrawingWindow::DoFilename() {
     // just now (a new window's "untitled.pdf", one a settings file named, one chosen at an
     // earlier generation) is written only while nothing is there or it is still a PDF file,
     // links followed; anything else there, a text file or a link to one, makes the dialog ask.
-    if (outputFile && !IsPDFFile(*outputFile) && outputFile->LastErrorCode() != ENOENT) {
-        outputFile = nullptr;
-        pdf->theFile = nullptr;
-        ControlByName<rb::StaticText>("StaticFileName")->SetText("");
-    }
+    if (outputFile && !IsPDFFile(*outputFile) && outputFile->LastErrorCode() != ENOENT)
+        ForgetOutputFile();
     if (!outputFile)
         outputFile = rb::GetSaveFolderItem("", "Untitled.pdf");
     if (!outputFile)
@@ -148,6 +158,7 @@ void DrawingWindow::DoGraph() {
     // editors write it in upper case); a record whose keyword is none of the five (the
     // one-space placeholder of an open editor, a misspelt kind) draws nothing.
     cutShort_.clear();
+    pageDashes_ = 0;
     for (std::int32_t row = 0; row < ControlByName<rb::Listbox>("ListBox1")->ListCount(); ++row) {
         const std::int32_t rows = ControlByName<rb::Listbox>("ListBox1")->ListCount();
         if (PageIsFull()) {
@@ -184,11 +195,18 @@ void DrawingWindow::DrawLine(const std::string &record) {
     const double y0 = PageY(startY);
     const double x1 = PageX(endX);
     const double y1 = PageY(endY);
-    const bool dashed = std::hypot(x1 - x0, y1 - y0) <= kLongestDashedLine;
+    // A line too long to be dashed takes nothing from the page's dashes; once the page's
+    // dashed lines come to more than its budget, this line and every later one are solid.
+    const double length = std::hypot(x1 - x0, y1 - y0);
+    bool dashed = length <= kLongestDashedLine;
+    if (dashed) {
+        pageDashes_ += length / (kDashOn + kDashOff);
+        dashed = pageDashes_ <= kMostDashesPerPage;
+    }
     pdf->SetLineWidth(Amount(record, 6));
-    // A LINE is dashed, 3 on and 3 off in page units; the next element starts solid.
+    // The next element starts solid.
     if (dashed)
-        pdf->SetDash(3, 3, 0);
+        pdf->SetDash(kDashOn, kDashOff, 0);
     SetColour(*pdf, record, 7);
     pdf->MoveTo(x0, y0);
     pdf->LineTo(x1, y1);

@@ -72,8 +72,10 @@ class DrawingWindow : public rb::Window {
     // Rebuilds the colour text and description of every row of a known kind from its record.
     void PopulateListBox();
 
-    // Page generation: the Generate button's road. Shift+Generate forgets the output file
-    // first; a ticked "Auto View Graph" opens the written file afterwards.
+    // Page generation: the Generate button's road. A paper side beyond kLargestPaperSide is
+    // refused with kPaperTooLargeMessage before anything else happens: no file is chosen or
+    // written, the old one stays as it was. Otherwise Shift+Generate forgets the output file
+    // first, and a ticked "Auto View Graph" opens the written file afterwards.
     void PushButtonGenerate_Action();
     // Asks for an output file only while none is chosen, then writes the page.
     void DoFilename();
@@ -121,10 +123,26 @@ class DrawingWindow : public rb::Window {
     // bytes, no further row or repeated line is drawn, the page is written as far as it got,
     // and DoPage says that it was cut short: a REPEATLINE asking for two billion lines would
     // otherwise need some 150 gigabytes of memory, and the writer's file offsets are 32-bit.
-    // The bound is 670,000 lines (positions in cm with fractions, some 100 bytes a line) to
-    // 1,100,000 (short whole numbers), far beyond any real sheet (an A0 sheet ruled every 0.1 mm
-    // both ways has 20,000) and beyond what viewers open in reasonable time.
+    // The bound is some 510,000 lines (15 significant digits in every number, 131 bytes a
+    // line) to 1,140,000 (positions in whole inches, 59 bytes a line), far beyond any real
+    // sheet (an A0 sheet ruled every 0.1 mm both ways has 20,000) and beyond what viewers open
+    // in reasonable time.
     static constexpr std::size_t kPageContentLimit = std::size_t{64} << 20;
+    // The most dashes the LINEs of one page draw: a million, some 6,000,000 points (2 km) of
+    // dashed line. Poppler takes about 1.5 microseconds a dash, off the page too, so that 2,000
+    // LINEs each just short of the longest one dashed would keep it busy for eight minutes;
+    // within the budget it draws a page in about a second and a half. The LINE that takes the
+    // page past it and every LINE after are drawn solid.
+    static constexpr double kMostDashesPerPage = 1000000.0;
+    // The largest paper side, in points: 200 inches (508 cm), the limit on a page side that
+    // the PDF 1.4 Reference sets its readers (3 to 14,400 units). Only a custom size comes
+    // near it; far beyond it readers fail (Ghostscript stops at a page of 14,400 by 5 inches,
+    // poppler and MuPDF cannot allocate a page of two billion points). The small end needs no
+    // refusal: DoPage raises a side below 10 points to 10.
+    static constexpr std::int32_t kLargestPaperSide = 14400;
+    static constexpr const char *kPaperTooLargeMessage =
+        "The paper is too large: PDF readers draw a page of at most 200 by 200 inches (508 by "
+        "508 cm). Please enter a smaller custom size.";
     // The most element rows a document holds (see kMostElements). LoadSettings takes no more
     // from a file; a file with more loads only these and counts as damaged. A row costs a
     // couple of hundred bytes of memory and a few microseconds to list, so a file of empty rows
@@ -149,6 +167,9 @@ class DrawingWindow : public rb::Window {
     rb::Ref<rb::FolderItem> thisFile;
 
   private:
+    // No output file, for the window and the writer, and no name shown: the next generation
+    // asks for one.
+    void ForgetOutputFile();
     // SaveSettings' writing: "" once f holds the document, else the message that says why not.
     std::string WriteSettingsFile(rb::FolderItem &f);
     // One element row, drawn by kind.
@@ -165,4 +186,6 @@ class DrawingWindow : public rb::Window {
 
     // Set by DoGraph when the content limit left something out: what DoPage tells the user.
     std::string cutShort_;
+    // The dashes that the page's LINEs have asked for so far, counted from their lengths.
+    double pageDashes_ = 0;
 };

@@ -147,7 +147,8 @@ TEST_F(EditorTest, BlankOrSpacedFieldsAreRefusedAndWriteNothing) {
 
 // A pasted line break or another control character would reach the record, the settings file
 // and the page's content stream, whose lines end in a carriage return; every field refuses it,
-// the text's string too.
+// the text's string too: the C0 and C1 controls, DEL, and the Unicode line and paragraph
+// separators. The characters next to them, and a malformed byte, are taken.
 TEST_F(EditorTest, ControlCharactersAreRefusedInEveryField) {
     for (const EditorKind &kind : EditorKinds()) {
         SCOPED_TRACE(kind.keyword);
@@ -162,7 +163,8 @@ TEST_F(EditorTest, ControlCharactersAreRefusedInEveryField) {
             names.push_back("EditText");
         for (const std::string &name : names) {
             const std::string typed = FieldOf(*e, name);
-            for (const std::string bad : {"5\n6", "5\r", "\t5", "5\x7f", "l1\r\nl2"}) {
+            for (const std::string bad : {"5\n6", "5\r", "\t5", "5\x7f", "l1\r\nl2", "5\u0080",
+                                          "5\u0085", "\u009f5", "l1\u2028l2", "l1\u2029l2"}) {
                 SetFieldOf(*e, name, bad);
                 EXPECT_EQ(RefusedOK(*e), ElementEditor::kControlMessage)
                     << name << " = \"" << bad << "\"";
@@ -170,6 +172,17 @@ TEST_F(EditorTest, ControlCharactersAreRefusedInEveryField) {
             }
             SetFieldOf(*e, name, typed);
         }
+        // Taken as typed: a no-break space, the neighbours of the separators, the euro sign,
+        // and a lone continuation byte (the byte of U+0085 without its lead).
+        const std::string taken = "\u00a0\u00bf\u2027\u202a\u20ac\x85";
+        const std::string typed = FieldOf(*e, names.back());
+        SetFieldOf(*e, names.back(), taken);
+        td::Click(*e, "PushButton1");
+        EXPECT_FALSE(e->IsOpen()) << "refused: " << td::Dialogs().back().text;
+        e = DoubleClick(row);
+        ASSERT_TRUE(e);
+        EXPECT_EQ(FieldOf(*e, names.back()), taken);
+        SetFieldOf(*e, names.back(), typed);
         td::Click(*e, "PushButton1");
         EXPECT_EQ(Row(row), Written(kind));
     }

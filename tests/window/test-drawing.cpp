@@ -290,6 +290,20 @@ const std::vector<DrawCase> &Cases() {
     return cases;
 }
 
+// The content of a page given the element calls, after the page set-up: the scale, DoPage's
+// black and DoGraph's black.
+std::string ExpectedContent(const std::function<void(MyPDFGenerator &)> &calls, double scaleX,
+                            double scaleY) {
+    auto expected = rb::New<MyPDFGenerator>();
+    expected->Constructor();
+    expected->CreateNew();
+    expected->Scale(scaleX, scaleY);
+    expected->SetRGBColor(0, 0, 0);
+    expected->SetRGBColor(0, 0, 0);
+    calls(*expected);
+    return expected->stream;
+}
+
 TEST_F(WindowTest, EveryElementRowGetsItsDrawingCalls) {
     for (const DrawCase &c : Cases()) {
         SCOPED_TRACE(c.name);
@@ -299,28 +313,58 @@ TEST_F(WindowTest, EveryElementRowGetsItsDrawingCalls) {
         for (const Row &row : c.rows)
             AddElement(*w, row.record, row.text);
         w->PushButtonGenerate_Action();
-
-        auto expected = rb::New<MyPDFGenerator>();
-        expected->Constructor();
-        expected->CreateNew();
-        // The page set-up: the scale, DoPage's black and DoGraph's black.
-        expected->Scale(c.scaleX, c.scaleY);
-        expected->SetRGBColor(0, 0, 0);
-        expected->SetRGBColor(0, 0, 0);
-        c.calls(*expected);
+        const std::string expected = ExpectedContent(c.calls, c.scaleX, c.scaleY);
 
         const std::string file = folder / "untitled.pdf";
         bool ok = false;
         const std::string content = PageContent(file, &ok);
         ASSERT_TRUE(ok) << "no complete content stream in " << file;
-        EXPECT_EQ(content, expected->stream) << "got:\n"
-                                             << content << "\nexpected:\n"
-                                             << expected->stream;
+        EXPECT_EQ(content, expected) << "got:\n" << content << "\nexpected:\n" << expected;
         if (c.check)
             c.check(*w, file);
         EXPECT_EQ(PdfToolProblems(file), "");
         w->Window::Close();
     }
+}
+
+// A page draws at most a million dashes: 2,000 LINEs each just short of the longest dashed one
+// would keep a reader busy for minutes. The LINEs are dashed until their dashes would pass the
+// budget; that LINE and every later one are solid. A LINE solid for its own length takes
+// nothing from the budget.
+TEST_F(WindowTest, APageDrawsAtMostAMillionDashesAndTheLinesPastThemSolid) {
+    constexpr int kRows = 2000;
+    rb::Ref<DrawingWindow> w = NewDrawingWindow();
+    AddElement(*w, "LINE 0 0 0 -13889 1 0 0 0"); // 1,000,008 points: solid
+    for (int i = 0; i < kRows; ++i)
+        AddElement(*w, "LINE 0 1 -13888 1 1 0 0 0"); // 999,936 points: 166,656 dashes
+    AddElement(*w, "LINE 1 1 3 1 1 0 0 0");
+    w->PushButtonGenerate_Action();
+    const std::string expected = ExpectedContent(
+        [](MyPDFGenerator &p) {
+            SolidLine(p, 1, 54, 756, 54, 1000764);
+            // Six lines make 999,936 dashes; a seventh would pass the million.
+            for (int i = 0; i < kRows; ++i)
+                (i < 6 ? DashedLine : SolidLine)(p, 1, 54, 684, -999882, 684);
+            SolidLine(p, 1, 126, 684, 270, 684);
+        },
+        1, 1);
+
+    const std::string file = folder / "untitled.pdf";
+    bool ok = false;
+    const std::string content = PageContent(file, &ok);
+    ASSERT_TRUE(ok) << "no complete content stream in " << file;
+    std::size_t dashed = 0;
+    for (std::size_t at = content.find("[3 3] 0 d"); at != std::string::npos;
+         at = content.find("[3 3] 0 d", at + 1))
+        ++dashed;
+    // Checked before the page is rendered, which would take minutes with every line dashed.
+    ASSERT_EQ(dashed, 6u) << "dashed lines";
+    ASSERT_TRUE(content == expected) << "the content differs from byte "
+                                     << std::mismatch(content.begin(), content.end(),
+                                                      expected.begin(), expected.end())
+                                                .first -
+                                            content.begin();
+    EXPECT_EQ(PdfToolProblems(file), "");
 }
 
 // Generation reads the list and the set-up and changes neither.

@@ -148,6 +148,72 @@ TEST_F(WindowTest, AnUnwritableFileShowsTheMessageAndTheRoadEndsNormally) {
     EXPECT_TRUE(w->IsOpen());
 }
 
+// A custom size beyond 200 inches (508 cm) a side makes a page that readers refuse or cannot
+// allocate. Generate refuses it with a message and changes nothing: the file that the last
+// generation wrote stays as it was, and nothing is opened. The size is judged in whole points,
+// after the orientation; a side below 10 points is raised to 10, which every reader draws.
+TEST_F(WindowTest, PaperLargerThanReadersDrawIsRefusedAndTheOldFileKept) {
+    struct Case {
+        const char *name;
+        bool cm;
+        bool landscape;
+        const char *width;
+        const char *height;
+        const char *mediaBox; // empty: refused
+    };
+    const Case cases[] = {
+        {"200 inches square", false, false, "200", "200", "[0 0 14400 14400]"},
+        {"200.006 inches rounds to 14400 points", false, false, "200.006", "1",
+         "[0 0 14400 72]"},
+        {"508 cm rounds to 14400 points", true, false, "508", "5", "[0 0 14400 142]"},
+        {"200.007 inches rounds to 14401 points", false, false, "200.007", "1", ""},
+        {"508.02 cm", true, false, "1", "508.02", ""},
+        {"too high, turned to landscape", false, true, "5", "200.01", ""},
+        {"14400 inches, which Ghostscript refuses", false, false, "14400", "5", ""},
+        {"huge", false, false, "99999999999", "1e999", ""},
+        {"tiny sides are raised to 10 points", false, false, "0.01", "-5", "[0 0 10 10]"},
+        {"tiny, landscape", true, true, "0", "0.1", "[0 0 10 10]"},
+    };
+    const std::string file = folder / "untitled.pdf";
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto w = NewDrawingWindow();
+        AddElement(*w, "LINE 1 1 3 1 1 0 0 0");
+        const std::size_t launched = td::LaunchedFiles().size() + 1;
+        Generate(*w); // the old file: Letter
+        const std::string old = TempFolder::Get(file);
+        ASSERT_EQ(MediaBox(file), "[0 0 612 792]");
+        td::ChoosePopupItem(*w, "PopupUnits", c.cm ? 1 : 0);
+        td::ChoosePopupItem(*w, "PopupPaperSize", 12);
+        td::ChoosePopupItem(*w, "PopupOrientation", c.landscape ? 1 : 0);
+        SetFieldText(*w, "EditCustomWidth", c.width);
+        SetFieldText(*w, "EditCustomHeight", c.height);
+        const std::size_t shown = td::Dialogs().size();
+        if (*c.mediaBox == '\0') {
+            td::Script({td::MessageButton("OK")});
+            Generate(*w);
+            ASSERT_EQ(td::Dialogs().size(), shown + 1) << "no message";
+            EXPECT_EQ(td::Dialogs().back().text, DrawingWindow::kPaperTooLargeMessage);
+            EXPECT_TRUE(TempFolder::Get(file) == old) << "the old file was replaced";
+            EXPECT_EQ(folder.Listing(), "untitled.pdf");
+            EXPECT_EQ(td::LaunchedFiles().size(), launched) << "the refused page was opened";
+            // Shift held: the output file is not forgotten, and no file is asked for.
+            td::Script({td::MessageButton("OK")});
+            Generate(*w, true);
+            EXPECT_EQ(td::Dialogs().size(), shown + 2);
+            EXPECT_EQ(td::Dialogs().back().kind, td::DialogKind::Message);
+            EXPECT_TRUE(w->outputFile);
+            EXPECT_EQ(FieldText(*w, "StaticFileName"), "untitled.pdf");
+        } else {
+            Generate(*w);
+            EXPECT_EQ(td::Dialogs().size(), shown) << td::Dialogs().back().text;
+            EXPECT_EQ(MediaBox(file), c.mediaBox);
+            EXPECT_EQ(PdfToolProblems(file), "");
+        }
+        w->Window::Close();
+    }
+}
+
 } // namespace
 
 // Shift+Return presses Generate as Shift+click does: the output file is forgotten and asked for.

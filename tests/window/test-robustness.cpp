@@ -1,11 +1,14 @@
 // Whatever the fields and records hold, a generation ends and writes a PDF that qpdf accepts and
-// renderers draw without a complaint:
+// renderers draw without a complaint, or refuses a paper too large for readers with a message:
 // random set-ups and element rows with missing, non-numeric, huge and negative fields, and a
 // REPEATLINE asking for two billion lines.
 #include "window-test.h"
 
 #include "rb/testdriver.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
 #include <random>
 #include <vector>
 
@@ -95,8 +98,7 @@ void RandomSetUp(DrawingWindow &w, Randomizer &r) {
         if (r.Below(3) == 0)
             SetFieldText(w, field, r.Field());
     }
-    // A custom size of a sane page mostly; huge ones make pages no viewer would render, but
-    // the file must still be valid.
+    // A custom size of a sane page mostly; a huge one is refused.
     if (r.Below(2) == 0) {
         SetFieldText(w, "EditCustomWidth", r.Field());
         SetFieldText(w, "EditCustomHeight", r.Field());
@@ -112,6 +114,7 @@ TEST_F(WindowTest, RandomSetUpsAndRecordsAlwaysWriteValidFiles) {
     constexpr int kPagesPerWindow = 25;
     Randomizer r(20240607);
     rb::Ref<DrawingWindow> w;
+    std::vector<bool> refused(kPages);
     for (int page = 0; page < kPages; ++page) {
         if (page % kPagesPerWindow == 0) {
             if (w)
@@ -126,24 +129,46 @@ TEST_F(WindowTest, RandomSetUpsAndRecordsAlwaysWriteValidFiles) {
         for (int i = 0; i < rows; ++i)
             AddElement(*w, r.Record(), r.Text());
         w->outputFile = rb::GetFolderItem("page-" + std::to_string(page) + ".pdf");
-        // A huge REPEATLINE fills the page, which is then said to be cut short.
+        // A huge REPEATLINE fills the page, which is then said to be cut short; a paper too
+        // large for readers is refused.
         if (rb::testdriver::PendingAnswers() == 0)
             rb::testdriver::Script({rb::testdriver::MessageButton("OK")});
+        const std::size_t shown = rb::testdriver::Dialogs().size();
         w->PushButtonGenerate_Action();
+        refused[page] = rb::testdriver::Dialogs().size() > shown &&
+                        rb::testdriver::Dialogs().back().text ==
+                            DrawingWindow::kPaperTooLargeMessage;
     }
     for (const rb::testdriver::DialogRecord &dialog : rb::testdriver::Dialogs())
-        EXPECT_TRUE(dialog.text.starts_with("The page was cut short")) << dialog.text;
+        EXPECT_TRUE(dialog.text.starts_with("The page was cut short") ||
+                    dialog.text == DrawingWindow::kPaperTooLargeMessage)
+            << dialog.text;
 
-    // Every page is read by the outside PDF tools; the first few complaints are shown.
-    int refused = 0;
+    // Every page written is of a size readers take and is read by the outside PDF tools; the
+    // first few complaints are shown.
+    int bad = 0;
     std::string report;
     for (int page = 0; page < kPages; ++page) {
-        const std::string problems =
-            PdfToolProblems(folder / ("page-" + std::to_string(page) + ".pdf"));
-        if (!problems.empty() && ++refused <= 3)
+        const std::string file = folder / ("page-" + std::to_string(page) + ".pdf");
+        std::string problems;
+        if (refused[page]) {
+            if (std::filesystem::exists(file))
+                problems = file + ": written although refused\n";
+        } else {
+            long width = 0;
+            long height = 0;
+            const std::string box = MediaBox(file);
+            if (std::sscanf(box.c_str(), "[0 0 %ld %ld]", &width, &height) != 2 ||
+                std::min(width, height) < 3 || std::max(width, height) > DrawingWindow::kLargestPaperSide)
+                problems = file + ": MediaBox " + box + "\n";
+            else
+                problems = PdfToolProblems(file);
+        }
+        if (!problems.empty() && ++bad <= 3)
             report += problems;
     }
-    EXPECT_EQ(refused, 0) << "pages the PDF tools do not accept cleanly; the first:\n" << report;
+    EXPECT_EQ(bad, 0) << "pages the PDF tools do not accept cleanly; the first:\n" << report;
+    EXPECT_GT(std::count(refused.begin(), refused.end(), true), 0) << "no paper was too large";
 }
 
 // The page stops at its content limit, is still written whole, and the user is told that it was
