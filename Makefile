@@ -30,7 +30,8 @@ deps:
 	  DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y --no-install-recommends $$missing; \
 	fi
 
-# The comma-decimal locale that check-asan runs under.
+# The comma-decimal locale that check-asan runs under, and that the number tests of every
+# check switch to themselves.
 locale: deps
 	@if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$$'; then \
 	  if [ "$$(id -u)" = 0 ]; then SUDO=; else SUDO=sudo; fi; \
@@ -45,7 +46,7 @@ build: deps
 run: build
 	$(BUILD)/bin/vellumet
 
-check: build
+check: build locale
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 check-asan: locale
