@@ -71,8 +71,7 @@ TEST(Startup, ShowsOneDocumentWindowAndKeepsRunning) {
     EXPECT_NE(r.output.find("windows=1\n"), std::string::npos)
         << "not one document window on the screen within 30 s:\n"
         << r.output;
-    EXPECT_NE(r.output.find("running\n"), std::string::npos) << "the program ended:\n"
-                                                              << r.output;
+    EXPECT_NE(r.output.find("running\n"), std::string::npos) << "the program ended:\n" << r.output;
     EXPECT_EQ(r.output.find("cannot start"), std::string::npos) << r.output;
     EXPECT_EQ(r.output.find("exception"), std::string::npos) << r.output;
 }

@@ -51,8 +51,7 @@ TEST(RunInChild, WaitsThroughInterruptionsAndGivesUpOnALostChild) {
                 return inner.exited == c.exited && inner.status == c.status ? 0 : 1;
             },
             5);
-        ASSERT_TRUE(outer.exited) << c.name << ": RunInChild did not return, "
-                                  << outer.Describe();
+        ASSERT_TRUE(outer.exited) << c.name << ": RunInChild did not return, " << outer.Describe();
         EXPECT_EQ(outer.status, 0) << c.name << ": got another result, expected "
                                    << (c.exited ? "an exit status" : "a lost child");
     }
