@@ -1,7 +1,8 @@
-// pdf-tools.h -- judging a written PDF file with real PDF software, as a user's reader would.
+// pdf-tools.h -- judging written PDF files with real PDF software, as a user's reader would.
 #pragma once
 
 #include <string>
+#include <vector>
 
 // What the outside PDF tools say about the file, empty when they accept it: qpdf --check must
 // pass without a warning; pdftoppm must render the page and print nothing (an "Unknown font
@@ -10,3 +11,7 @@
 // Without `render` only qpdf reads the file (for a page whose content is deliberately not made
 // of PDF operators).
 std::string PdfToolProblems(const std::string &path, bool render = true);
+
+// The same for each of `paths`, in their order. The readers of all the files run side by side,
+// as many at a time as the machine has cores.
+std::vector<std::string> PdfToolProblems(const std::vector<std::string> &paths, bool render = true);

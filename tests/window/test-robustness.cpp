@@ -135,14 +135,14 @@ TEST_F(WindowTest, RandomSetUpsAndRecordsAlwaysWriteValidFiles) {
         EXPECT_TRUE(dialog.text.starts_with("The page was cut short")) << dialog.text;
 
     // Every page is read by the outside PDF tools; the first few complaints are shown.
+    std::vector<std::string> pages;
+    for (int page = 0; page < kPages; ++page)
+        pages.push_back(folder / ("page-" + std::to_string(page) + ".pdf"));
     int refused = 0;
     std::string report;
-    for (int page = 0; page < kPages; ++page) {
-        const std::string problems =
-            PdfToolProblems(folder / ("page-" + std::to_string(page) + ".pdf"));
+    for (const std::string &problems : PdfToolProblems(pages))
         if (!problems.empty() && ++refused <= 3)
             report += problems;
-    }
     EXPECT_EQ(refused, 0) << "pages the PDF tools do not accept cleanly; the first:\n" << report;
 }
 
