@@ -122,7 +122,9 @@ std::string StreamProblem(const std::string &path, long long offset) {
                        " 2>/dev/null; }",
                    &data) != 0)
         return "qpdf shows no stream data of object " + object;
-    if (ReadWholeFile(path).compare(static_cast<std::size_t>(offset), data.size(), data) != 0)
+    const std::string bytes = ReadWholeFile(path);
+    const auto at = static_cast<std::size_t>(offset);
+    if (at > bytes.size() || bytes.compare(at, data.size(), data) != 0)
         return "the stream data of object " + object + " is not at offset " +
                std::to_string(offset);
 
