@@ -121,9 +121,10 @@ void DrawingWindow::DoPage() {
 
     if (pdf->CreateNew() < 0)
         return;
-    // Room for the most a page takes in, and the row that crosses the limit: the system hands
-    // out the memory only as the content is written, and the content never moves as it grows.
-    // (Growing by doubling copied every page up to twice and briefly held two copies.)
+    // Room for the most a page takes in, and the row that crosses the limit, reserved at once:
+    // the content is appended in place and never moves as it grows, so a large page is neither
+    // copied nor held twice while it is drawn. The system hands out the memory only as the
+    // content is written, so a small page costs no more than its content.
     rb::ReserveLargeText(pdf->stream, kPageContentLimit + kPageContentSlack);
     pdf->SetParameter("compatibility", "1.4");
     pdf->SetInfo("Creator", "Vellumet");

@@ -328,8 +328,9 @@ std::string Window::MissingControlMessage(const std::string &name) const {
     Ref<Control> found = FindControl(name);
     if (!found)
         return "the window \"" + impl_->title + "\" has no control named \"" + name + "\"";
+    const Control &control = *found;
     return "the control \"" + name + "\" of the window \"" + impl_->title + "\" is a " +
-           gui::TypeName(typeid(*found)) + ", not the class asked for";
+           gui::TypeName(typeid(control)) + ", not the class asked for";
 }
 
 void Window::_AddMenuHandler(const std::string &item, MenuHandler handler) {

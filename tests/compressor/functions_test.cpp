@@ -118,9 +118,9 @@ TEST_F(GlobalFunctionTest, StringChecksums) {
 }
 
 TEST_F(GlobalFunctionTest, MemoryChecksums) {
-    auto block = rb::New<rb::MemoryBlock>(13);
+    auto block = rb::New<rb::MemoryBlock>(std::size_t{13});
     block->SetStringValue(0, "xx123456789yy");
-    auto wiki = rb::New<rb::MemoryBlock>(11);
+    auto wiki = rb::New<rb::MemoryBlock>(std::size_t{11});
     wiki->SetStringValue(0, "-Wikipedia-");
     const struct {
         const char *name;

@@ -57,7 +57,8 @@ std::string ReadFile(const std::string &path) {
 std::string Hex(const std::string &bytes) {
     static const char kDigits[] = "0123456789ABCDEF";
     std::string hex;
-    for (unsigned char c : bytes) {
+    for (const char byte : bytes) {
+        const auto c = static_cast<unsigned char>(byte);
         if (!hex.empty())
             hex += ' ';
         hex += kDigits[c >> 4];

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <functional>
 #include <string>
 
@@ -23,18 +24,22 @@ class HangGuard {
 
 // How a child ended, as a test reads it.
 struct ChildResult {
-    bool exited = false; // false: ended by a signal (`signal`), or never started
+    bool exited = false; // false: ended by a signal (`signal`), or never started or lost
     int status = -1;     // the exit status when it exited
     int signal = 0;
     std::string Describe() const {
-        return exited ? "exited with " + std::to_string(status)
-                      : "ended by signal " + std::to_string(signal);
+        if (exited)
+            return "exited with " + std::to_string(status);
+        if (signal != 0)
+            return "ended by signal " + std::to_string(signal);
+        return "could not be started or waited for";
     }
 };
 
 // Runs `body` in a forked child that exits with body's result at once (no test framework
 // clean-up runs there), under a HangGuard of `seconds`. The child shares nothing with the
-// test process but what fork copies, so it may change signals, limits and its user.
+// test process but what fork copies, so it may change signals, limits and its user. A child
+// that cannot be waited for comes back as neither exited nor signalled.
 inline ChildResult RunInChild(const std::function<int()> &body, unsigned seconds = 20) {
     ChildResult result;
     const pid_t pid = fork();
@@ -44,9 +49,15 @@ inline ChildResult RunInChild(const std::function<int()> &body, unsigned seconds
         alarm(seconds);
         _exit(body());
     }
+    // Only an interrupted wait is waited again; any other error (the child reaped elsewhere,
+    // SIGCHLD ignored) leaves nothing to wait for, and the child counts as lost.
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-    }
+    pid_t waited = 0;
+    do
+        waited = waitpid(pid, &status, 0);
+    while (waited < 0 && errno == EINTR);
+    if (waited < 0)
+        return result;
     result.exited = WIFEXITED(status);
     result.status = result.exited ? WEXITSTATUS(status) : -1;
     result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;

@@ -363,7 +363,7 @@ TEST_F(PluginHost, Services) {
 
 TEST_F(PluginHost, MemoryBlocksAndFolderItemsCross) {
     Ref<PluginObject> obj = RuntimeNewPluginObject(kClass);
-    Ref<MemoryBlock> mb = New<MemoryBlock>(4);
+    Ref<MemoryBlock> mb = New<MemoryBlock>(std::size_t{4});
     mb->SetStringValue(0, "\x01\x02\x03\x04");
     auto sum = Entry<std::int32_t (*)(void *, void *, std::int32_t)>(
         kClass + ".BlockSum(m as memoryblock, n as integer) as integer");
