@@ -110,12 +110,12 @@ void RandomSetUp(DrawingWindow &w, Randomizer &r) {
 }
 
 TEST_F(WindowTest, RandomSetUpsAndRecordsAlwaysWriteValidFiles) {
-    constexpr int kPages = 300;
-    constexpr int kPagesPerWindow = 25;
+    constexpr std::size_t kPages = 300;
+    constexpr std::size_t kPagesPerWindow = 25;
     Randomizer r(20240607);
     rb::Ref<DrawingWindow> w;
     std::vector<bool> refused(kPages);
-    for (int page = 0; page < kPages; ++page) {
+    for (std::size_t page = 0; page < kPages; ++page) {
         if (page % kPagesPerWindow == 0) {
             if (w)
                 w->Window::Close();
@@ -148,8 +148,8 @@ TEST_F(WindowTest, RandomSetUpsAndRecordsAlwaysWriteValidFiles) {
     // pages side by side; the first few complaints are shown.
     std::vector<std::string> problems(kPages);
     std::vector<std::string> readable;
-    std::vector<int> readablePage;
-    for (int page = 0; page < kPages; ++page) {
+    std::vector<std::size_t> readablePage;
+    for (std::size_t page = 0; page < kPages; ++page) {
         const std::string file = folder / ("page-" + std::to_string(page) + ".pdf");
         if (refused[page]) {
             if (std::filesystem::exists(file))
@@ -170,7 +170,7 @@ TEST_F(WindowTest, RandomSetUpsAndRecordsAlwaysWriteValidFiles) {
     }
     const std::vector<std::string> read = PdfToolProblems(readable);
     for (std::size_t i = 0; i < read.size(); ++i)
-        problems[static_cast<std::size_t>(readablePage[i])] = read[i];
+        problems[readablePage[i]] = read[i];
     int bad = 0;
     std::string report;
     for (const std::string &p : problems)
