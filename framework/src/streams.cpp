@@ -29,6 +29,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 namespace rb {
 
@@ -154,8 +155,8 @@ struct BinaryStream::Impl {
                         break;
                     continue;
                 }
-                const std::size_t n = std::min(want - done, readAhead.size() -
-                                                                static_cast<std::size_t>(ahead));
+                const std::size_t n =
+                    std::min(want - done, readAhead.size() - static_cast<std::size_t>(ahead));
                 std::memcpy(static_cast<char *>(out) + done,
                             readAhead.data() + static_cast<std::size_t>(ahead), n);
                 done += n;
@@ -218,10 +219,11 @@ std::int64_t FileSizeLimit() {
 } // namespace
 
 // Writes the whole new file over the target. Nothing of the old file changes until the disk
-// has room for every new byte: the file-size limit is checked and the space reserved first,
-// so that a full disk, a quota or the limit leave the old file whole and fail. Only a failure
-// after the first byte was written (a disk error, or a file system that cannot reserve space
-// ahead, such as one that copies on write) leaves it damaged, and says so.
+// has room for every new byte: the file-size limit is checked, the space is reserved where the
+// file system can (fallocate), and the bytes past the old end are written first, which takes
+// their room without touching an old byte where it cannot. So a full disk, a quota or the limit
+// fail with the old file whole. Only a failure after that (a disk error, or a file system that
+// copies on write and so needs new room for old bytes too) leaves it damaged, and says so.
 bool BinaryStream::Impl::WriteInPlace() {
     struct stat st {};
     if (::fstat(fd, &st) != 0)
@@ -231,28 +233,35 @@ bool BinaryStream::Impl::WriteInPlace() {
     const std::int64_t limit = FileSizeLimit();
     if (limit >= 0 && static_cast<std::int64_t>(newLength) > limit)
         return Fail(EFBIG);
-    if (newLength > 0) {
-        int error = 0;
-        while ((error = ::posix_fallocate(fd, 0, newLength)) == EINTR) {
-        }
-        if (error != 0) {
-            RestoreLength(fd, oldLength);
-            return Fail(error);
-        }
+    // The raw call, not posix_fallocate: the C library's stand-in for file systems without it
+    // writes bytes into the file.
+    int reserved = 0;
+    while (newLength > 0 && (reserved = ::fallocate(fd, 0, 0, newLength)) != 0 && errno == EINTR) {
     }
-    // Written in blocks, so that no single call is asked for tens of megabytes.
-    constexpr std::size_t kBlock = 1 << 20;
-    for (std::size_t at = 0; at < image.size(); at += kBlock) {
-        const std::size_t count = std::min(kBlock, image.size() - at);
-        const std::size_t done = WriteAt(static_cast<std::int64_t>(at), image.data() + at, count);
-        if (done != count) {
-            const int error = errno != 0 ? errno : EIO;
-            if (at == 0 && done == 0)
-                RestoreLength(fd, oldLength); // not a byte of the old file was changed
-            else
-                damaged = true;
-            return Fail(error);
+    if (reserved != 0 && errno != EOPNOTSUPP) {
+        const int error = errno;
+        RestoreLength(fd, oldLength);
+        return Fail(error);
+    }
+    auto write = [this](std::size_t from, std::size_t to) {
+        // In blocks, so that no single call is asked for tens of megabytes.
+        constexpr std::size_t kBlock = 1 << 20;
+        for (std::size_t at = from; at < to; at += kBlock) {
+            const std::size_t count = std::min(kBlock, to - at);
+            if (WriteAt(static_cast<std::int64_t>(at), image.data() + at, count) != count)
+                return false;
         }
+        return true;
+    };
+    const auto old = static_cast<std::size_t>(oldLength);
+    if (image.size() > old && !write(old, image.size())) {
+        const int error = errno != 0 ? errno : EIO;
+        RestoreLength(fd, oldLength); // not a byte of the old file was changed
+        return Fail(error);
+    }
+    if (!write(0, std::min(old, image.size()))) {
+        damaged = true;
+        return Fail(errno != 0 ? errno : EIO);
     }
     if (oldLength > newLength && ::ftruncate(fd, newLength) != 0) {
         damaged = true;
@@ -529,33 +538,51 @@ int MakeTemporaryFile(const std::string &folder, const std::string &name, mode_t
     return -1;
 }
 
-// Copies every extended attribute of the file at `from` (its ACL, system.posix_acl_access,
-// among them) to the new file `to`. False when one could not be read or set: the new file
-// would lack it.
-bool CopyExtendedAttributes(const std::string &from, int to) {
-    std::string names;
+// The names in a list of extended attributes as listxattr gives it; false when it cannot be
+// read. A file system without them has none.
+template <class List> bool AttributeNames(List list, std::vector<std::string> &names) {
+    std::string all;
     for (;;) {
-        const ssize_t size = ::listxattr(from.c_str(), nullptr, 0);
+        const ssize_t size = list(nullptr, 0);
         if (size < 0)
-            return errno == ENOTSUP; // a file system without them has none to lose
-        names.resize(static_cast<std::size_t>(size));
-        const ssize_t n = ::listxattr(from.c_str(), names.data(), names.size());
+            return errno == ENOTSUP;
+        all.resize(static_cast<std::size_t>(size));
+        const ssize_t n = list(all.data(), all.size());
         if (n >= 0) {
-            names.resize(static_cast<std::size_t>(n));
+            all.resize(static_cast<std::size_t>(n));
             break;
         }
         if (errno != ERANGE)
             return false;
     }
+    for (std::size_t at = 0; at < all.size(); at = all.find('\0', at) + 1)
+        names.emplace_back(all.c_str() + at);
+    return true;
+}
+
+// Gives the new file `to` exactly the extended attributes of the file at `from`: its ACL
+// (system.posix_acl_access) among them, and none that only the new file has, such as an ACL
+// that the folder's default ACL gave it. False when one could not be read, set or removed.
+bool CopyExtendedAttributes(const std::string &from, int to) {
+    std::vector<std::string> old, fresh;
+    if (!AttributeNames(
+            [&](char *list, std::size_t size) { return ::listxattr(from.c_str(), list, size); },
+            old) ||
+        !AttributeNames([&](char *list, std::size_t size) { return ::flistxattr(to, list, size); },
+                        fresh))
+        return false;
+    for (const std::string &name : fresh)
+        if (std::find(old.begin(), old.end(), name) == old.end() &&
+            ::fremovexattr(to, name.c_str()) != 0)
+            return false;
     std::string value;
-    for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
-        const char *attribute = names.c_str() + at;
+    for (const std::string &name : old) {
         for (;;) {
-            const ssize_t size = ::getxattr(from.c_str(), attribute, nullptr, 0);
+            const ssize_t size = ::getxattr(from.c_str(), name.c_str(), nullptr, 0);
             if (size < 0)
                 return false;
             value.resize(static_cast<std::size_t>(size));
-            const ssize_t n = ::getxattr(from.c_str(), attribute, value.data(), value.size());
+            const ssize_t n = ::getxattr(from.c_str(), name.c_str(), value.data(), value.size());
             if (n >= 0) {
                 value.resize(static_cast<std::size_t>(n));
                 break;
@@ -563,7 +590,7 @@ bool CopyExtendedAttributes(const std::string &from, int to) {
             if (errno != ERANGE)
                 return false;
         }
-        if (::fsetxattr(to, attribute, value.data(), value.size(), 0) != 0)
+        if (::fsetxattr(to, name.c_str(), value.data(), value.size(), 0) != 0)
             return false;
     }
     return true;
