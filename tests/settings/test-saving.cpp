@@ -5,6 +5,9 @@
 #include "rb/application.h"
 #include "rb/testdriver.h"
 
+#include "child-process.h"
+#include "failing-calls.h"
+
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -383,6 +386,34 @@ TEST_F(WindowTest, AFailedSaveKeepsTheOldFileAndSaysSo) {
         w->dirty = false;
         std::filesystem::permissions(folder / "old.setf", std::filesystem::perms(0644));
     }
+}
+
+// A settings file with a second name is written in place. A disk that fails once its first
+// bytes are written (here: the file cannot be cut to its new length) leaves it damaged: the
+// message says so, and the document stays modified. Run in a child, where the failing disk
+// stays.
+TEST_F(WindowTest, AFailurePartWayThroughWritingInPlaceSaysTheFileIsDamaged) {
+    auto w = DocumentWindow(folder, true, true);
+    TempFolder::Put(folder / "old.setf", std::string(100000, 'o'));
+    ASSERT_EQ(link((folder / "old.setf").c_str(), (folder / "second name").c_str()), 0);
+    const ChildResult child = RunInChild([&] {
+        if (!FailCalls({{SYS_ftruncate, 0, EIO}}))
+            return 125;
+        td::Script({td::MessageButton("OK")});
+        td::ChooseMenuItem(*w, "FileSave");
+        if (td::Dialogs().empty() ||
+            td::Dialogs().back().text !=
+                "Unable to save the settings file old.setf: the disk reported an error; it was "
+                "being written in place and is now damaged.")
+            return 1;
+        return w->dirty ? 0 : 2;
+    });
+    if (child.exited && child.status == 125)
+        GTEST_SKIP() << "no system-call filter can be set here";
+    ASSERT_TRUE(child.exited) << child.Describe();
+    EXPECT_EQ(child.status, 0) << "1: another message, 2: counted as saved";
+    EXPECT_NE(TempFolder::Get(folder / "old.setf"), std::string(100000, 'o'));
+    w->dirty = false;
 }
 
 // The longest texts that fit are saved.

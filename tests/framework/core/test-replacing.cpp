@@ -6,6 +6,7 @@
 #include "rb/files.h"
 
 #include "child-process.h"
+#include "failing-calls.h"
 #include "run-command.h"
 #include "temp-folder.h"
 
@@ -14,19 +15,12 @@
 #include <cerrno>
 #include <csignal>
 #include <cstddef>
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <initializer_list>
 #include <iostream>
 #include <vector>
-#include <linux/audit.h>
-#include <linux/filter.h>
-#include <linux/seccomp.h>
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/xattr.h>
 
 using namespace rb;
@@ -61,41 +55,6 @@ std::string Attribute(const std::string &path, const char *name) {
     char value[4096];
     const ssize_t n = getxattr(path.c_str(), name, value, sizeof value);
     return n < 0 ? "none" : std::string(value, static_cast<std::size_t>(n));
-}
-
-// From now on, in this process, each of these system calls fails with `error` where its fourth
-// argument (pwrite's offset, fallocate's length) is at least `from`: a disk that fails on cue.
-// False where no such filter can be set (then the process is as it was).
-struct FailingCall {
-    int call;
-    std::uint32_t from;
-    int error;
-};
-bool FailCalls(std::initializer_list<FailingCall> calls) {
-#if defined(__x86_64__)
-    std::vector<sock_filter> code = {
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-    };
-    for (const FailingCall &c : calls) {
-        const auto error = static_cast<std::uint32_t>(c.error) & SECCOMP_RET_DATA;
-        code.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)));
-        code.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<std::uint32_t>(c.call), 0, 4));
-        // The low half of the argument, little-endian.
-        code.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[3])));
-        code.push_back(BPF_JUMP(BPF_JMP | BPF_JGE | BPF_K, c.from, 0, 1));
-        code.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | error));
-        code.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
-    }
-    code.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
-    sock_fprog program{static_cast<unsigned short>(code.size()), code.data()};
-    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
-           prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
-#else
-    (void)calls;
-    return false;
-#endif
 }
 
 // The folders of a user who keeps a linked folder: work/sub is elsewhere/deep/sub, and a link
