@@ -141,6 +141,33 @@ TEST_F(WindowTest, OnlyFilesReadWholeStayTheWindowsSettingsFile) {
     }
 }
 
+// As a user whom the permission bits bind, a file in a folder the user may not enter is there
+// all the same: it is no new document, and the message says why it could not be opened. (Run in
+// a child that becomes that user.)
+TEST_F(WindowTest, AFileInAFolderTheUserMayNotEnterIsNoNewDocument) {
+    const std::string why = CannotRunAsNobody();
+    if (!why.empty())
+        GTEST_SKIP() << why;
+    std::filesystem::create_directory(folder / "locked");
+    TempFolder::Put(folder / "locked/doc.setf", "root's document");
+    ASSERT_EQ(chmod(folder.Path().c_str(), 0755), 0);
+    ASSERT_EQ(chmod((folder / "locked").c_str(), 0700), 0);
+    const ChildResult child = RunAsNobody([] {
+        td::Script({td::MessageButton("OK")});
+        App()->OpenDocument(rb::GetFolderItem("locked/doc.setf"));
+        if (DrawingWindows().size() != 1)
+            return 1;
+        if (DrawingWindows()[0]->thisFile)
+            return 2;
+        const std::string expected = "Unable to open the file doc.setf: permission was denied. "
+                                     "Saving will ask for a file, so that doc.setf is not "
+                                     "written over.";
+        return !td::Dialogs().empty() && td::Dialogs().back().text == expected ? 0 : 3;
+    });
+    ASSERT_TRUE(child.exited && child.status != 125) << child.Describe();
+    EXPECT_EQ(child.status, 0) << "1: no window, 2: the window kept the file, 3: another message";
+}
+
 TEST_F(WindowTest, OpenCommandAsksForASettingsFile) {
     const std::string saved = SaveDocument("doc.setf");
     td::Script({td::Cancel(td::DialogKind::Open), td::OpenDialog(folder / "doc.setf")});
