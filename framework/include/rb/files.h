@@ -38,17 +38,19 @@ public:
     // - replaced (the usual way): the bytes go to a temporary file beside the target
     //   (".name.XXXXXX", the name shortened so that it fits the folder's longest name), which
     //   Close renames over the target; the folder is synced after. A new file gets 0666 less
-    //   the umask (or the folder's default ACL); an old file's replacement gets the old file's
-    //   owner, group, permission bits and extended attributes (its ACL among them), and never
-    //   wider access on the way.
+    //   the umask (or the folder's default ACL); an old file's replacement gets exactly the old
+    //   file's owner, group, permission bits and extended attributes (its ACL among them, and
+    //   no ACL the folder would give a new file), and never wider access on the way.
     // - in place, where a replacement could not be the same file to everyone who uses it:
     //   the folder refuses a new file by permission, its sticky bit refuses the rename, the
     //   new file cannot be given the old one's owner, group or attributes, or the old file
-    //   has other hard links. The bytes wait in memory; Close checks the file-size limit and
-    //   reserves the disk space for all of them before the first old byte changes, so a full
-    //   disk, a quota or the limit fail with the old file whole. Only a failure after that (a
-    //   disk error, or a file system that cannot reserve space ahead, such as one that copies
-    //   on write) leaves the file damaged, and the stream says so (TargetDamaged).
+    //   has other hard links. The bytes wait in memory; before the first old byte changes,
+    //   Close checks the file-size limit, reserves the disk space for all of them and writes
+    //   those past the old end (which takes their room where the file system cannot reserve
+    //   it), so a full disk, a quota or the limit fail with the old file whole. Only a failure
+    //   after that (a disk error, or a full disk on a file system that copies on write and so
+    //   needs new room for old bytes too) leaves the file damaged, and the stream says so
+    //   (TargetDamaged).
     // Null, with LastErrorCode() saying why, when the target is a folder or anything but a
     // regular file (it is never opened), a file that the user may not write or that has no
     // write permission at all, when its folder cannot be reached, or when no file can be made
