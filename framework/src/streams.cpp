@@ -1,15 +1,10 @@
 // streams.cpp -- BinaryStream, and the two ways FolderItem opens one.
 //
 // A stream is a file descriptor, a position and a write buffer; reads go straight to the file
-// with pread after the buffer is flushed. A stream from CreateBinaryFile writes its target in
-// one of two ways, chosen when it is created:
-// - replaced: the bytes go to a temporary file beside the target, which is given the old
-//   file's owner, group, permissions and extended attributes (its ACL among them) and renamed
-//   over the target on a successful Close;
-// - in place: where the target cannot be replaced without changing it (the folder refuses a
-//   new file, the sticky bit refuses the rename, the new file could not have the old one's
-//   owner or attributes, the file has other hard links), the bytes are held in memory and
-//   written over the target on Close, once the disk has room for all of them.
+// with pread after the buffer is flushed. A stream from CreateBinaryFile either writes a
+// temporary file that Close renames over the target, or holds the whole new file in memory and
+// writes it over the target in Close; files.h says which is chosen when, and what each can and
+// cannot lose. The choice is made once, when the stream is created.
 //
 // Files are opened without blocking and only when they are regular files: opening a FIFO
 // waits for a process at its other end, and a device may do anything on open.
