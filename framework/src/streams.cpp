@@ -238,25 +238,33 @@ bool BinaryStream::Impl::WriteInPlace() {
         RestoreLength(fd, oldLength);
         return Fail(error);
     }
+    // Writes the image's bytes [from, to) in blocks, so that no single call is asked for tens
+    // of megabytes; how many were written.
     auto write = [this](std::size_t from, std::size_t to) {
-        // In blocks, so that no single call is asked for tens of megabytes.
         constexpr std::size_t kBlock = 1 << 20;
-        for (std::size_t at = from; at < to; at += kBlock) {
+        std::size_t at = from;
+        while (at < to) {
             const std::size_t count = std::min(kBlock, to - at);
-            if (WriteAt(static_cast<std::int64_t>(at), image.data() + at, count) != count)
-                return false;
+            const std::size_t done = WriteAt(static_cast<std::int64_t>(at), image.data() + at, count);
+            at += done;
+            if (done != count)
+                break;
         }
-        return true;
+        return at - from;
     };
+    // The bytes past the old end first; then those over the old ones. Until one of those is
+    // written, a failure leaves the old file whole.
     const auto old = static_cast<std::size_t>(oldLength);
-    if (image.size() > old && !write(old, image.size())) {
+    const std::size_t over = std::min(old, image.size());
+    const bool grown = image.size() <= old || write(old, image.size()) == image.size() - old;
+    const std::size_t overwritten = grown ? write(0, over) : 0;
+    if (!grown || overwritten != over) {
         const int error = errno != 0 ? errno : EIO;
-        RestoreLength(fd, oldLength); // not a byte of the old file was changed
+        if (overwritten == 0)
+            RestoreLength(fd, oldLength);
+        else
+            damaged = true;
         return Fail(error);
-    }
-    if (!write(0, std::min(old, image.size()))) {
-        damaged = true;
-        return Fail(errno != 0 ? errno : EIO);
     }
     if (oldLength > newLength && ::ftruncate(fd, newLength) != 0) {
         damaged = true;

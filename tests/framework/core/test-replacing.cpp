@@ -238,15 +238,18 @@ TEST(CreateBinaryFile, FilesAUserCannotReplaceAreWrittenInPlace) {
 // folder that refuses the user a new file. No room: a file-size limit, and a full disk on a file
 // system that cannot reserve space ahead (fallocate unsupported), which only the writing finds.
 TEST(CreateBinaryFile, InPlaceAFullDiskLeavesTheOldFileWhole) {
-    const std::size_t kOld = 10000;
+    constexpr std::uint32_t kOld = 10000;
     const struct {
         const char *name;
         bool asNobody; // else a file with two names
-        bool reserves; // else fallocate is unsupported and the disk fills past the old end
+        bool reserves; // else fallocate is unsupported and the disk is full from `fullFrom`
+        std::size_t newBytes;
+        std::uint32_t fullFrom;
     } cases[] = {
-        {"a file with two names, a file-size limit", false, true},
-        {"a file in a folder the user may not write, a file-size limit", true, true},
-        {"a file with two names, a file system that cannot reserve", false, false},
+        {"a file with two names, a file-size limit", false, true, 50000, 0},
+        {"a file in a folder the user may not write, a file-size limit", true, true, 50000, 0},
+        {"a file with two names, a file system that cannot reserve", false, false, 50000, kOld},
+        {"a shorter file on a full disk that copies on write", false, false, 5000, 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -273,14 +276,14 @@ TEST(CreateBinaryFile, InPlaceAFullDiskLeavesTheOldFileWhole) {
             Ref<BinaryStream> out = FolderItem::FromPath(path)->CreateBinaryFile("Setf");
             if (!out)
                 return 1;
-            out->Write(std::string(50000, 'n'));
+            out->Write(std::string(c.newBytes, 'n'));
             if (c.reserves) {
                 rlimit limit{};
                 getrlimit(RLIMIT_FSIZE, &limit);
                 limit.rlim_cur = 12000;
                 setrlimit(RLIMIT_FSIZE, &limit);
             } else if (!FailCalls({{SYS_fallocate, 0, EOPNOTSUPP},
-                                   {SYS_pwrite64, static_cast<std::uint32_t>(kOld), ENOSPC}})) {
+                                   {SYS_pwrite64, c.fullFrom, ENOSPC}})) {
                 return 125;
             }
             if (out->Close())
