@@ -39,18 +39,29 @@ void CopyProgram(const std::string &to, bool withCompressor) {
 bool Installed(const std::string &tool) { return RunShell("command -v " + tool).status == 0; }
 
 // Without a document on the command line the program shows one empty document window and
-// runs its event loop until the user quits. Started on a virtual X display, as a user starts
-// it, the window is looked for from outside: within a deadline exactly one top-level window
-// titled "Vellumet" is on the screen, and the program still runs a moment after it appeared
-// (a program that opened its window and then ended, or one still starting, fails). `shown`
-// counts the top-level windows of that title that are mapped and viewable.
+// runs its event loop until the user quits. Started on a virtual X display of its own, as a
+// user starts it, the window is looked for from outside: within a deadline exactly one
+// top-level window titled "Vellumet" is on the screen, and the program still runs a moment
+// after it appeared (a program that opened its window and then ended, or one still starting,
+// fails). `shown` counts the top-level windows of that title that are mapped and viewable.
+// The display server picks a free display itself and names it once it takes connections
+// (-displayfd), so that no other server, starting or ending, can be taken for it; and it does
+// not reset when a client leaves (-noreset), which would refuse the program's connection if
+// the first look for its window ended just before.
 TEST(Startup, ShowsOneDocumentWindowAndKeepsRunning) {
-    if (!Installed("xvfb-run") || !Installed("xwininfo"))
-        GTEST_SKIP() << "needs xvfb-run and xwininfo (x11-utils)";
+    if (!Installed("Xvfb") || !Installed("xwininfo"))
+        GTEST_SKIP() << "needs Xvfb (xvfb) and xwininfo (x11-utils)";
     TempFolder dir;
     CopyProgram(dir.Path(), true);
     TempFolder::Put(
         dir / "watch-start.sh",
+        "Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 3>display 2>xvfb.log &\n"
+        "xvfb=$!\n"
+        "deadline=$(($(date +%s) + 30))\n"
+        "while [ ! -s display ] && [ $(date +%s) -lt $deadline ] && kill -0 $xvfb 2>/dev/null\n"
+        "do sleep 0.1; done\n"
+        "[ -s display ] || { echo 'no display:'; cat xvfb.log; kill $xvfb; exit 1; }\n"
+        "export DISPLAY=:$(cat display)\n"
         "QT_QPA_PLATFORM=xcb ./vellumet & pid=$!\n"
         "shown() {\n"
         "    n=0\n"
@@ -66,8 +77,9 @@ TEST(Startup, ShowsOneDocumentWindowAndKeepsRunning) {
         "sleep 0.5\n"
         "echo windows=$(shown)\n"
         "kill -0 $pid 2>/dev/null && echo running\n"
-        "kill $pid 2>/dev/null; wait $pid\n");
-    RunResult r = RunShell("cd " + dir.Path() + " && xvfb-run -a sh watch-start.sh");
+        "kill $pid 2>/dev/null; wait $pid\n"
+        "kill $xvfb; wait $xvfb\n");
+    RunResult r = RunShell("cd " + dir.Path() + " && sh watch-start.sh");
     EXPECT_NE(r.output.find("windows=1\n"), std::string::npos)
         << "not one document window on the screen within 30 s:\n"
         << r.output;
