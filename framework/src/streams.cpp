@@ -480,6 +480,16 @@ std::string FollowLinks(std::string path, int &error) {
             const std::string folder = RealFolder(FolderOf(path), unreachable);
             return folder.empty() ? path : (folder == "/" ? "" : folder) + "/" + NameOf(path);
         }
+        // The system's own rules for following a link hold here too: one that it refuses to
+        // follow (a link in a shared folder that fs.protected_symlinks guards) is refused.
+        // Opened only as a path, nothing at the end (a FIFO, a device) is opened.
+        const int probe = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+        if (probe >= 0) {
+            ::close(probe);
+        } else if (errno != ENOENT) {
+            error = errno;
+            return "";
+        }
         std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX), '\0');
         const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
         if (n < 0) {

@@ -232,6 +232,35 @@ TEST(CreateBinaryFile, FilesAUserCannotReplaceAreWrittenInPlace) {
     }
 }
 
+// In a shared folder (sticky and writable by all, as /tmp is) a system that guards links
+// (fs.protected_symlinks) follows another user's link only for that user or the folder's
+// owner: a link planted there must not make a save write the file it names.
+TEST(CreateBinaryFile, FollowsNoLinkTheSystemRefusesToFollow) {
+    const std::string why = CannotRunAsNobody();
+    if (!why.empty())
+        GTEST_SKIP() << why;
+    if (TempFolder::Get("/proc/sys/fs/protected_symlinks").substr(0, 1) != "1")
+        GTEST_SKIP() << "this system follows every link (fs.protected_symlinks is not 1)";
+    TempFolder tmp;
+    ASSERT_EQ(chmod(tmp.Path().c_str(), 0755), 0);
+    const passwd *nobody = getpwnam("nobody");
+    const std::string victim = tmp / "doc.setf";
+    TempFolder::Put(victim, "nobody's document");
+    ASSERT_EQ(chown(victim.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    fs::create_directory(tmp / "shared");
+    ASSERT_EQ(chmod((tmp / "shared").c_str(), 01777), 0);
+    const std::string planted = tmp / "shared/planted.setf";
+    fs::create_symlink(victim, planted);
+    ASSERT_EQ(lchown(planted.c_str(), 1, 1), 0); // some other user's link
+    const ChildResult child = RunAsNobody([&] {
+        Ref<FolderItem> item = FolderItem::FromPath(planted);
+        return !item->CreateBinaryFile("Setf") && item->LastErrorCode() == EACCES ? 0 : 1;
+    });
+    ASSERT_TRUE(child.exited && child.status != 125) << child.Describe();
+    EXPECT_EQ(child.status, 0) << "the planted link was followed";
+    EXPECT_EQ(TempFolder::Get(victim), "nobody's document");
+}
+
 // Written in place, a file that the disk has no room for fails before its first byte changes:
 // the old file stays whole, and the failure is no damage. Reasons to write in place: a file with
 // another hard link, and, as a user whom the permission bits bind, a file of the user's in a
