@@ -18,9 +18,8 @@
 // blank, none may hold a space (a space would split the field in two and shift every later
 // field of the record), no field nor a TEXT's string may hold a control character, C1 and the
 // Unicode line and paragraph separators included (a pasted line break would break the record
-// and the page's lines), and neither the record nor a
-// TEXT's string may exceed the 255 bytes of a settings-file string. Each refusal is a message;
-// the dialog stays open with its fields.
+// and the page's lines), and neither the record nor a TEXT's string may exceed the 255 bytes
+// of a settings-file string. Each refusal is a message; the dialog stays open with its fields.
 #pragma once
 
 #include "ElementRecord.h"

@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <vector>
 
 namespace rb {
@@ -39,14 +40,13 @@ struct BinaryStream::Impl {
     int errorCode = 0; // errno of the first failure
     bool eof = false;  // a read tried to pass the end
     bool closed = false;
-    // CreateBinaryFile only: the target, its folder, the file type name, and either the
-    // temporary file that replaces the target or, written in place, the whole new file.
+    // CreateBinaryFile only: the target, the file type name, and either the temporary file
+    // that replaces the target or, written in place, the whole new file.
     bool created = false;
     bool inPlace = false;
     bool damaged = false; // an in-place write failed after changing the target
     std::string tempPath;
     std::string targetPath;
-    std::string folderPath;
     std::string typeName;
     std::string image; // in place: every byte of the new file
     // A read-only stream's reads go through a block read ahead, so that reading a file item by
@@ -181,19 +181,33 @@ struct BinaryStream::Impl {
 
     bool WriteInPlace();
 
-    // Drops a created file's temporary file; closes the descriptor.
-    void Abandon() {
+    // Closes the descriptor and removes a created file's temporary file.
+    void DropFiles() {
         if (fd >= 0)
             ::close(fd);
         fd = -1;
         if (!tempPath.empty())
             ::unlink(tempPath.c_str());
         tempPath.clear();
+    }
+    // Ends the stream without a new target: DropFiles, and the stream is closed.
+    void Abandon() {
+        DropFiles();
         closed = true;
     }
 };
 
 namespace {
+
+// A path's folder ("/" for a file in the root) and its last name.
+std::string FolderOf(const std::string &path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string &path) { return path.substr(path.rfind('/') + 1); }
 
 // Sets the file's length back to what it was before a failed write made it longer.
 void RestoreLength(int fd, off_t length) {
@@ -379,11 +393,11 @@ bool BinaryStream::Close() {
     }
     // A created file replaces its target only when every byte reached the disk, and the
     // rename reaches the disk too, with the folder that records it.
-    if (s.writeError) {
-    } else if (s.inPlace) {
-        s.WriteInPlace();
-    } else if (s.Flush() && ::fsync(s.fd) != 0) {
-        s.Fail(errno);
+    if (!s.writeError) {
+        if (s.inPlace)
+            s.WriteInPlace();
+        else if (s.Flush() && ::fsync(s.fd) != 0)
+            s.Fail(errno);
     }
     if (::close(s.fd) != 0)
         s.Fail(errno);
@@ -393,7 +407,8 @@ bool BinaryStream::Close() {
             s.Fail(errno);
         } else {
             s.tempPath.clear();
-            const int folder = ::open(s.folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            const int folder =
+                ::open(FolderOf(s.targetPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             if (folder >= 0) {
                 ::fsync(folder); // the file is complete and in place whatever this says
                 ::close(folder);
@@ -445,41 +460,17 @@ int OpenRegularFile(const std::string &path, int access, int &error, struct stat
     return fd;
 }
 
-// The folder the system reaches for `folder`, linked folders and ".." resolved by the system
-// itself; empty, with `error` set, when it cannot be reached.
-std::string RealFolder(const std::string &folder, int &error) {
-    char *real = ::realpath(folder.empty() ? "/" : folder.c_str(), nullptr);
-    if (!real) {
-        error = errno;
-        return "";
-    }
-    std::string path(real);
-    std::free(real);
-    return path;
-}
-
-std::string FolderOf(const std::string &path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string &path) { return path.substr(path.rfind('/') + 1); }
-
 // The file that `path` names once symbolic links are followed, a link naming another link
 // included: the user means that file, not the link. A link to nothing names the file to
-// create. A link's target is taken from the folder that holds the link as the system reaches
-// it, so that ".." in it, or in the link's own path, leads where it leads for every other
-// program. Empty, with `error` set, when the links go round (ELOOP) or lead through a folder
-// that cannot be reached.
+// create. A relative target is taken from the folder that holds the link, with ".." in it
+// resolved as FolderItem::FromPath resolves it (by the system, from the folder it reaches), so
+// that it leads where it leads for every other program. Empty, with `error` set, when the
+// links go round (ELOOP), or the system refuses to follow one or cannot read it.
 std::string FollowLinks(std::string path, int &error) {
     for (int hops = 0; hops < 40; ++hops) {
         struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-            // The file, or the name to create: in the folder the system finds for it.
-            int unreachable = 0;
-            const std::string folder = RealFolder(FolderOf(path), unreachable);
-            return folder.empty() ? path : (folder == "/" ? "" : folder) + "/" + NameOf(path);
-        }
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return path;
         // The system's own rules for following a link hold here too: one that it refuses to
         // follow (a link in a shared folder that fs.protected_symlinks guards) is refused.
         // Opened only as a path, nothing at the end (a FIFO, a device) is opened.
@@ -497,13 +488,9 @@ std::string FollowLinks(std::string path, int &error) {
             return "";
         }
         target.resize(static_cast<std::size_t>(n));
-        if (target.empty() || target[0] != '/') {
-            const std::string folder = RealFolder(FolderOf(path), error);
-            if (folder.empty())
-                return "";
-            target = (folder == "/" ? "" : folder) + "/" + target;
-        }
-        path = target;
+        if (target.empty() || target[0] != '/')
+            target = FolderOf(path) + "/" + target;
+        path = FolderItem::FromPath(target)->NativePath();
     }
     error = ELOOP;
     return "";
@@ -551,23 +538,31 @@ int MakeTemporaryFile(const std::string &folder, const std::string &name, mode_t
     return -1;
 }
 
-// The names in a list of extended attributes as listxattr gives it; false when it cannot be
-// read. A file system without them has none.
-template <class List> bool AttributeNames(List list, std::vector<std::string> &names) {
-    std::string all;
+// Fills `out` from a call that tells the size it needs when given no room (listxattr,
+// getxattr), asking again while the value grows between the two calls. False, with errno set,
+// when the call fails.
+template <class Get> bool ReadSized(Get get, std::string &out) {
     for (;;) {
-        const ssize_t size = list(nullptr, 0);
+        const ssize_t size = get(nullptr, 0);
         if (size < 0)
-            return errno == ENOTSUP;
-        all.resize(static_cast<std::size_t>(size));
-        const ssize_t n = list(all.data(), all.size());
+            return false;
+        out.resize(static_cast<std::size_t>(size));
+        const ssize_t n = get(out.data(), out.size());
         if (n >= 0) {
-            all.resize(static_cast<std::size_t>(n));
-            break;
+            out.resize(static_cast<std::size_t>(n));
+            return true;
         }
         if (errno != ERANGE)
             return false;
     }
+}
+
+// The names of the extended attributes that `list` (listxattr on a file) gives; false when
+// they cannot be read. A file system without them has none.
+template <class List> bool AttributeNames(List list, std::vector<std::string> &names) {
+    std::string all;
+    if (!ReadSized(list, all))
+        return errno == ENOTSUP;
     for (std::size_t at = 0; at < all.size(); at = all.find('\0', at) + 1)
         names.emplace_back(all.c_str() + at);
     return true;
@@ -590,20 +585,11 @@ bool CopyExtendedAttributes(const std::string &from, int to) {
             return false;
     std::string value;
     for (const std::string &name : old) {
-        for (;;) {
-            const ssize_t size = ::getxattr(from.c_str(), name.c_str(), nullptr, 0);
-            if (size < 0)
-                return false;
-            value.resize(static_cast<std::size_t>(size));
-            const ssize_t n = ::getxattr(from.c_str(), name.c_str(), value.data(), value.size());
-            if (n >= 0) {
-                value.resize(static_cast<std::size_t>(n));
-                break;
-            }
-            if (errno != ERANGE)
-                return false;
-        }
-        if (::fsetxattr(to, name.c_str(), value.data(), value.size(), 0) != 0)
+        const auto get = [&](char *bytes, std::size_t size) {
+            return ::getxattr(from.c_str(), name.c_str(), bytes, size);
+        };
+        if (!ReadSized(get, value) ||
+            ::fsetxattr(to, name.c_str(), value.data(), value.size(), 0) != 0)
             return false;
     }
     return true;
@@ -659,22 +645,20 @@ Ref<BinaryStream> FolderItem::CreateBinaryFile(const std::string &fileTypeName) 
             return fail();
     }
 
-    auto *impl = new BinaryStream::Impl;
+    auto impl = std::make_unique<BinaryStream::Impl>();
     impl->writable = true;
     impl->created = true;
     impl->targetPath = target;
-    impl->folderPath = folder;
     impl->typeName = fileTypeName;
-    auto keep = [this, impl] {
+    auto keep = [this, &impl] {
         lastError_ = 0;
-        return Ref<BinaryStream>(new BinaryStream(impl));
+        return Ref<BinaryStream>(new BinaryStream(impl.release()));
     };
     if (!exists) {
         impl->fd = MakeTemporaryFile(folder, NameOf(target), 0666, impl->tempPath);
         if (impl->fd >= 0)
             return keep();
         error = errno;
-        delete impl;
         return fail();
     }
 
@@ -692,21 +676,15 @@ Ref<BinaryStream> FolderItem::CreateBinaryFile(const std::string &fileTypeName) 
         // the old one's owner or attributes, is a reason to write in place; a full disk, a
         // quota or too many open files are failures, which leave the old file as it was.
         const bool refused = impl->fd >= 0 || why == EACCES || why == EPERM;
-        impl->Abandon();
-        impl->closed = false;
+        impl->DropFiles();
         if (!refused) {
             error = why;
-            delete impl;
             return fail();
         }
     }
     impl->inPlace = true;
     impl->fd = OpenRegularFile(target, O_WRONLY, error, old);
-    if (impl->fd < 0) {
-        delete impl;
-        return fail();
-    }
-    return keep();
+    return impl->fd >= 0 ? keep() : fail();
 }
 
 Ref<BinaryStream> FolderItem::OpenAsBinaryFile(bool readWrite) {

@@ -46,6 +46,13 @@ std::string Document(const std::string &path) {
     return state;
 }
 
+// A modified window whose settings file is `file` in the test folder.
+rb::Ref<DrawingWindow> WindowSavingTo(const TempFolder &folder, const char *file) {
+    auto w = DocumentWindow(folder, false, true);
+    w->thisFile = rb::GetFolderItem(file);
+    return w;
+}
+
 // Scripts the save dialog's answer, if any, with its file in the test folder.
 void ScriptSaveDialog(const std::optional<td::Answer> &answer, const TempFolder &folder) {
     if (!answer)
@@ -257,12 +264,9 @@ TEST_F(WindowTest, AFailedSaveOnCloseOffersToCloseWithoutSaving) {
 // Quitting closes the windows front to back and stops at one that stays open: the windows
 // behind it stay open too.
 TEST_F(WindowTest, QuittingStopsAtAWindowWhoseSaveFails) {
-    auto behind = DocumentWindow(folder, false, true);
-    behind->thisFile = rb::GetFolderItem("behind.setf");
-    auto failing = DocumentWindow(folder, false, true);
-    failing->thisFile = rb::GetFolderItem("no such folder/doc.setf");
-    auto front = DocumentWindow(folder, false, true);
-    front->thisFile = rb::GetFolderItem("front.setf");
+    auto behind = WindowSavingTo(folder, "behind.setf");
+    auto failing = WindowSavingTo(folder, "no such folder/doc.setf");
+    auto front = WindowSavingTo(folder, "front.setf");
     td::Script({td::MessageButton("Keep Open")});
     rb::Quit();
     EXPECT_FALSE(front->IsOpen());
@@ -281,12 +285,9 @@ TEST_F(WindowTest, QuittingStopsAtAWindowWhoseSaveFails) {
 
 // Quitting asks the same of each window whose save fails; "Don't Save" lets the quit go on.
 TEST_F(WindowTest, QuittingGoesOnPastAWindowClosedWithoutSaving) {
-    auto behind = DocumentWindow(folder, false, true);
-    behind->thisFile = rb::GetFolderItem("behind.setf");
-    auto failing = DocumentWindow(folder, false, true);
-    failing->thisFile = rb::GetFolderItem("no such folder/doc.setf");
-    auto alsoFailing = DocumentWindow(folder, false, true);
-    alsoFailing->thisFile = rb::GetFolderItem("no such folder/other.setf");
+    auto behind = WindowSavingTo(folder, "behind.setf");
+    auto failing = WindowSavingTo(folder, "no such folder/doc.setf");
+    auto alsoFailing = WindowSavingTo(folder, "no such folder/other.setf");
     td::Script({td::MessageButton("Don't Save"), td::MessageButton("Don't Save")});
     rb::Quit();
     EXPECT_EQ(td::PendingAnswers(), 0);

@@ -3,15 +3,14 @@
 
 #include "inflate.h"
 #include "run-command.h"
+#include "temp-folder.h"
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <thread>
 
@@ -49,11 +48,6 @@ bool GhostscriptInstalled() {
         return RunCommand("command -v gs", &output) == 0;
     }();
     return installed;
-}
-
-std::string ReadWholeFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::uint32_t LittleEndianAt(const std::string &bytes, std::size_t at) {
@@ -122,7 +116,7 @@ std::string StreamProblem(const std::string &path, long long offset) {
                        " 2>/dev/null; }",
                    &data) != 0)
         return "qpdf shows no stream data of object " + object;
-    const std::string bytes = ReadWholeFile(path);
+    const std::string bytes = TempFolder::Get(path);
     const auto at = static_cast<std::size_t>(offset);
     if (at > bytes.size() || bytes.compare(at, data.size(), data) != 0)
         return "the stream data of object " + object + " is not at offset " +
