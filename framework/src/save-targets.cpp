@@ -11,7 +11,6 @@
 
 #include <fcntl.h>
 #include <sys/random.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -271,31 +270,21 @@ bool RestoreLength(int fd, off_t length) {
     return done == 0;
 }
 
-// The bytes a write may pass at most (the file-size limit), or -1 for none.
-std::int64_t FileSizeLimit() {
-    struct rlimit limit {};
-    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-        return -1;
-    return static_cast<std::int64_t>(limit.rlim_cur);
-}
-
 // Writes the whole new file over the target. Nothing of the old file changes until the disk
-// has room for every new byte: the file-size limit is checked, the space is reserved where the
-// file system can (fallocate, which also fills the holes of a sparse old file, whose
-// overwriting would otherwise need new room part-way), and the bytes past the old end are
-// written first, which takes their room without touching an old byte where it cannot. So a
-// full disk, a quota or the limit fail with the old file whole. Only a failure after that (a
-// disk error, or a file system that copies on write and so needs new room for old bytes too),
-// or an old length that cannot be restored, leaves it damaged, and says so.
+// has room for every new byte: the space is reserved where the file system can (fallocate,
+// which also fills the holes of a sparse old file, whose overwriting would otherwise need new
+// room part-way), and the bytes past the old end are written first, which takes their room
+// without touching an old byte where it cannot. Both meet the file-size limit as they meet a
+// full disk or a quota (EFBIG), so each fails with the old file whole once its length is
+// back. Only a failure after that (a disk error, or a file system that copies on write and so
+// needs new room for old bytes too), or an old length that cannot be restored, leaves it
+// damaged, and says so.
 bool WriteInPlace(BinaryStream::Impl &s) {
     struct stat st {};
     if (::fstat(s.fd, &st) != 0)
         return s.Fail(errno);
     const off_t oldLength = st.st_size;
     const auto newLength = static_cast<off_t>(s.image.size());
-    const std::int64_t limit = FileSizeLimit();
-    if (limit >= 0 && static_cast<std::int64_t>(newLength) > limit)
-        return s.Fail(EFBIG);
     // Until an old byte changes, a failure leaves the old file whole once its length is back.
     auto failUnchanged = [&](int error) {
         if (!RestoreLength(s.fd, oldLength))

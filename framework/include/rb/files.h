@@ -56,10 +56,10 @@ public:
     //   5. the new file cannot be given the old one's owner, group or attributes (nor can one
     //      of them be read).
     //   The bytes wait in memory; before the first old byte changes, Close gives the file its
-    //   type's marks, checks the file-size limit, reserves the disk space for all of the new
-    //   bytes (which also fills the holes of a sparse old file) and writes those past the old
-    //   end (which takes their room where the file system cannot reserve it), so a full disk,
-    //   a quota or the limit fail with the old file whole. Only a failure after that (a disk
+    //   type's marks, reserves the disk space for all of the new bytes (which also fills the
+    //   holes of a sparse old file) and writes those past the old end (which takes their room
+    //   where the file system cannot reserve it), so a full disk, a quota or the file-size
+    //   limit fail with the old file whole. Only a failure after that (a disk
     //   error, or a full disk on a file system that copies on write and so needs new room for
     //   old bytes too), or an old length that cannot be restored, leaves the file damaged, and
     //   the stream says so (TargetDamaged).
