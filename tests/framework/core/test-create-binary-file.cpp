@@ -339,19 +339,23 @@ TEST(CreateBinaryFile, TheReplacementKeepsTheFilesAccessAndAttributes) {
     }
 }
 
-// Mounts the file `source` on the file `target`, as containers do; unmounts it again.
-class FileMount {
+// A mount for the length of a test: a file mounted on another, as containers do, or a small
+// file system of its own; unmounted again at the end.
+class Mount {
   public:
-    FileMount(const std::string &source, const std::string &target) : target_(target) {
-        if (mount(source.c_str(), target.c_str(), nullptr, MS_BIND, nullptr) != 0)
-            why_ = std::string("no file can be mounted here: ") + std::strerror(errno);
+    Mount(const std::string &source, const std::string &target, const char *type,
+          unsigned long flags, const std::string &options = "")
+        : target_(target) {
+        if (mount(source.c_str(), target.c_str(), type, flags,
+                  options.empty() ? nullptr : options.c_str()) != 0)
+            why_ = "nothing can be mounted here: " + std::string(std::strerror(errno));
     }
-    ~FileMount() {
+    ~Mount() {
         if (why_.empty())
             umount2(target_.c_str(), MNT_DETACH);
     }
-    FileMount(const FileMount &) = delete;
-    FileMount &operator=(const FileMount &) = delete;
+    Mount(const Mount &) = delete;
+    Mount &operator=(const Mount &) = delete;
     const std::string &Why() const { return why_; }
 
   private:
@@ -378,7 +382,7 @@ TEST(CreateBinaryFile, HardLinkedAndMountedFilesAreWrittenInPlace) {
     TempFolder::Put(mounted, "the file under the mount");
     const ino_t inode = Status(source).st_ino;
     {
-        FileMount mount(source, mounted);
+        Mount mount(source, mounted, nullptr, MS_BIND);
         if (!mount.Why().empty())
             GTEST_SKIP() << mount.Why();
         ASSERT_EQ(Save(mounted, "new through the mount"), "");
@@ -506,38 +510,16 @@ TEST(CreateBinaryFile, FollowsNoLinkTheSystemRefusesToFollow) {
     EXPECT_EQ(TempFolder::Get(victim), "nobody's document");
 }
 
-// A small file system of its own, full but for `room` bytes, for the rows that need a disk
-// that really runs out; unmounted at the end.
-class SmallDisk {
-  public:
-    SmallDisk(const std::string &at, std::size_t size) : at_(at) {
-        fs::create_directory(at);
-        const std::string options = "size=" + std::to_string(size);
-        if (mount("tmpfs", at.c_str(), "tmpfs", 0, options.c_str()) != 0)
-            why_ = std::string("no small file system can be mounted here: ") + std::strerror(errno);
+// Fills the file system of `folder` but for about `room` bytes.
+void FillBut(const std::string &folder, std::size_t room) {
+    const std::string filler = folder + "/filler";
+    const int fd = open(filler.c_str(), O_WRONLY | O_CREAT, 0600);
+    const std::string block(4096, 'f');
+    while (write(fd, block.data(), block.size()) == static_cast<ssize_t>(block.size())) {
     }
-    ~SmallDisk() {
-        if (why_.empty())
-            umount2(at_.c_str(), MNT_DETACH);
-    }
-    SmallDisk(const SmallDisk &) = delete;
-    SmallDisk &operator=(const SmallDisk &) = delete;
-    const std::string &Why() const { return why_; }
-    // Fills the disk but for about `room` bytes.
-    void FillBut(std::size_t room) {
-        const std::string filler = at_ + "/filler";
-        const int fd = open(filler.c_str(), O_WRONLY | O_CREAT, 0600);
-        const std::string block(4096, 'f');
-        while (write(fd, block.data(), block.size()) == static_cast<ssize_t>(block.size())) {
-        }
-        ftruncate(fd, lseek(fd, 0, SEEK_CUR) - static_cast<off_t>(room));
-        close(fd);
-    }
-
-  private:
-    std::string at_;
-    std::string why_;
-};
+    EXPECT_EQ(ftruncate(fd, lseek(fd, 0, SEEK_CUR) - static_cast<off_t>(room)), 0);
+    close(fd);
+}
 
 // Written in place, a file that the disk has no room for fails before its first byte changes:
 // the old file stays whole, and the failure is no damage. A failure after that, or an old
@@ -604,15 +586,16 @@ TEST(CreateBinaryFile, InPlaceTheOldFileStaysWholeUntilItsRoomIsTaken) {
             continue;
         }
         TempFolder tmp;
-        std::unique_ptr<SmallDisk> small;
+        std::unique_ptr<Mount> small;
         std::string folder = tmp.Path();
         if (c.disk == kSmall) {
-            small = std::make_unique<SmallDisk>(tmp / "disk", 1 << 20);
+            folder = tmp / "disk";
+            fs::create_directory(folder);
+            small = std::make_unique<Mount>("tmpfs", folder, "tmpfs", 0, "size=1m");
             if (!small->Why().empty()) {
                 std::cout << "Skipped: " << small->Why() << "\n";
                 continue;
             }
-            folder = tmp / "disk";
         }
         const std::string path = folder + "/doc.setf";
         std::string old;
@@ -623,7 +606,7 @@ TEST(CreateBinaryFile, InPlaceTheOldFileStaysWholeUntilItsRoomIsTaken) {
             ASSERT_EQ(write(fd, "old", 3), 3);
             ASSERT_EQ(ftruncate(fd, static_cast<off_t>(old.size())), 0);
             close(fd);
-            small->FillBut(4096);
+            FillBut(folder, 4096);
         } else {
             for (int i = 0; old.size() < c.oldBytes; ++i)
                 old += "old row " + std::to_string(i) + "\n";
