@@ -46,7 +46,8 @@ public:
     //   extended attributes (its ACL among them, and no ACL the folder would give a new file),
     //   and never wider access on the way. What a replacement does not keep is the file's
     //   identity: it is a new inode, so a program that holds the old file open goes on seeing
-    //   the old bytes, and an alias record that finds files by inode no longer finds it.
+    //   the old bytes, and an alias record made before the save finds the file by its path
+    //   only, no longer once it is moved.
     // - in place, where a replacement could not be the same file to everyone who uses it:
     //   1. the old file has other hard links;
     //   2. it is mounted on its own (a container's bind mount of one file), which the system
