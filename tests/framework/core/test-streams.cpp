@@ -304,9 +304,9 @@ TEST(AttributeLists, ListsEndAndGrowingValuesAreGivenUpOn) {
         std::string list;
         std::vector<std::string> names;
     } lists[] = {
-        {std::string("user.a\0user.b\0", 16), {"user.a", "user.b"}},
-        {std::string("user.a\0user.b", 13), {"user.a", "user.b"}},
-        {std::string("user.a\0\0", 8), {"user.a"}},
+        {"user.a\0user.b\0"s, {"user.a", "user.b"}},
+        {"user.a\0user.b"s, {"user.a", "user.b"}},
+        {"user.a\0\0"s, {"user.a"}},
         {"", {}},
     };
     for (const auto &l : lists) {
