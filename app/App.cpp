@@ -26,21 +26,22 @@ void App::OpenDocument(rb::Ref<rb::FolderItem> item) {
     // The window lives on in the framework's keeping until the user closes it.
     rb::Ref<DrawingWindow> w = rb::NewWindow<DrawingWindow>();
     w->thisFile = item;
-    const bool whole = w->LoadSettings(item);
+    const DrawingWindow::SettingsRead read = w->LoadSettings(item);
     w->PopulateListBox();
     // A file that could not be read whole as a settings file (another kind of file, a
-    // damaged one, or one that could not be reached: a folder the user may not enter, links
-    // that go round, a name too long) must never be written over unasked, as closing a
-    // modified window would: the window forgets it, so that saving asks for a file. Only a
-    // file that does not exist is the window's to create. A file is called damaged only when
-    // it was read; one that could not be opened at all is told apart, with the reason.
-    if (!whole && item->LastErrorCode() != ENOENT) {
+    // damaged one, one that could not be reached: a folder the user may not enter, links
+    // that go round, a name too long; or one whose reading the disk failed part-way) must
+    // never be written over unasked, as closing a modified window would: the window forgets
+    // it, so that saving asks for a file. Only a file that does not exist is the window's to
+    // create. A file is called damaged only when it was read; one that could not be read is
+    // told apart, with the reason.
+    if (!read.whole && read.error != ENOENT) {
         w->thisFile = nullptr;
         const std::string name = item->Name();
         const std::string kept = " will ask for a file, so that " + name + " is not written over.";
-        if (item->LastErrorCode() != 0)
-            rb::MsgBox("Unable to open the file " + name +
-                       rb::FileErrorReason(item->LastErrorCode()) + ". Saving" + kept);
+        if (read.error != 0)
+            rb::MsgBox("Unable to open the file " + name + rb::FileErrorReason(read.error) +
+                       ". Saving" + kept);
         else
             rb::MsgBox("The file " + name +
                        " is damaged or is not a Vellumet settings file. Whatever could be read "

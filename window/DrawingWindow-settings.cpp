@@ -72,16 +72,17 @@ class SettingsReader {
         if (Left() < length)
             return Missing();
         out = b_.Read(length);
-        return true;
+        return !b_.ReadError() || Missing();
     }
     bool Int32(std::int32_t &out) {
         out = 0;
         if (Left() < 4)
             return Missing();
         out = b_.ReadInt32();
-        return true;
+        return !b_.ReadError() || Missing();
     }
-    std::int64_t Left() const { return b_.Length() - b_.Position(); }
+    // Bytes left in the file; none once a read failed, so that nothing more is read.
+    std::int64_t Left() const { return b_.ReadError() ? 0 : b_.Length() - b_.Position(); }
     // The file holds something it should not (a popup index out of range, a negative count).
     void Damaged() { whole_ = false; }
     bool Whole() const { return whole_; }
@@ -181,12 +182,12 @@ std::string DrawingWindow::WriteSettingsFile(rb::FolderItem &f) {
     return "";
 }
 
-bool DrawingWindow::LoadSettings(rb::Ref<rb::FolderItem> f) {
+DrawingWindow::SettingsRead DrawingWindow::LoadSettings(rb::Ref<rb::FolderItem> f) {
     if (!f)
-        return false;
+        return {};
     rb::Ref<rb::BinaryStream> b = f->OpenAsBinaryFile(false);
     if (!b)
-        return false;
+        return {false, f->LastErrorCode()};
     SettingsReader in(*b);
     std::string s;
     // Setting a popup raises its Change handler: the paper is set while the old unit is still
@@ -244,7 +245,10 @@ bool DrawingWindow::LoadSettings(rb::Ref<rb::FolderItem> f) {
         rb::RuntimeBackgroundTask();
     }
     b->Close();
-    return in.Whole();
+    // A read error is no end of the file: what was read is not the document.
+    if (b->ReadError())
+        return {false, b->LastErrorCode()};
+    return {in.Whole(), 0};
 }
 
 void DrawingWindow::WriteAlias(rb::Ref<rb::FolderItem> f, rb::BinaryStream &b) {

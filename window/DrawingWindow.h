@@ -92,13 +92,20 @@ class DrawingWindow : public rb::Window {
     // of more than kMostElementRows rows, are refused before anything is written. Every
     // failure but a nil f tells the user; false then.
     bool SaveSettings(rb::Ref<rb::FolderItem> f);
+    // What LoadSettings made of a file: whether it was read whole as a settings file, and
+    // when it could not be read (not opened, or a read that the disk failed), why: the
+    // system's error number, ENOENT for a file that does not exist.
+    struct SettingsRead {
+        bool whole = false;
+        std::int32_t error = 0;
+        explicit operator bool() const { return whole; }
+    };
     // Reads f into the window; nil, a missing file or one that cannot be opened changes
-    // nothing (f->LastErrorCode() then says why it could not be opened, ENOENT for a file
-    // that does not exist; it is 0 for a file that was read). The file is untrusted: an item
-    // the file does not hold whole, and a popup index outside its items, leave their control
-    // as it was, and no loop runs past what the file holds. True only when f was read whole as a settings file. Leaves dirty and
-    // thisFile.
-    bool LoadSettings(rb::Ref<rb::FolderItem> f);
+    // nothing. The file is untrusted: an item the file does not hold whole, and a popup index
+    // outside its items, leave their control as it was, and no loop runs past what the file
+    // holds. A read that the disk fails ends the reading there: what came before stays in the
+    // window, but the file counts as unread, with the reason. Leaves dirty and thisFile.
+    SettingsRead LoadSettings(rb::Ref<rb::FolderItem> f);
     // The output file's alias record, with its byte length in front; 0 for no record.
     void WriteAlias(rb::Ref<rb::FolderItem> f, rb::BinaryStream &b);
     // The file that the next alias record in b finds when it is a PDF file, or nil.

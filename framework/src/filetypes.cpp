@@ -9,6 +9,8 @@
 
 #include <sys/xattr.h>
 
+#include <cerrno>
+
 #include <map>
 #include <utility>
 #include <vector>
@@ -36,11 +38,14 @@ std::string ReadAttribute(const std::string &path, const char *attribute) {
     return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
 }
 
-void WriteAttribute(const std::string &path, const char *attribute, const std::string &value) {
-    if (value.empty())
-        removexattr(path.c_str(), attribute); // an old file's code must not linger
-    else
-        setxattr(path.c_str(), attribute, value.data(), value.size(), 0);
+// 0 when the attribute is set (or removed, for an empty value), or where the file system has
+// no user attributes; else the system's reason.
+int WriteAttribute(int fd, const char *attribute, const std::string &value) {
+    const int done = value.empty() ? fremovexattr(fd, attribute)
+                                   : fsetxattr(fd, attribute, value.data(), value.size(), 0);
+    if (done == 0 || errno == ENOTSUP || (value.empty() && errno == ENODATA))
+        return 0;
+    return errno;
 }
 
 } // namespace
@@ -63,16 +68,20 @@ Ref<FileType> FindFileType(const std::string &name) {
     return nullptr;
 }
 
-void MarkFile(const std::string &path, const std::string &typeName) {
-    // An unregistered type name stands for itself as the type code.
-    std::string macType = typeName, macCreator;
-    if (Ref<FileType> t = FindFileType(typeName)) {
-        macType = t->MacType;
-        macCreator = t->MacCreator;
-    }
-    WriteAttribute(path, kTypeAttribute, macType);
-    WriteAttribute(path, kCreatorAttribute, macCreator);
-    Marks()[path] = {std::move(macType), std::move(macCreator)};
+FileMarks MarksOfType(const std::string &typeName) {
+    if (Ref<FileType> t = FindFileType(typeName))
+        return {t->MacType, t->MacCreator};
+    return {typeName, ""};
+}
+
+int WriteMarks(int fd, const FileMarks &marks) {
+    // An old file's code must not linger on the new one.
+    const int error = WriteAttribute(fd, kTypeAttribute, marks.type);
+    return error != 0 ? error : WriteAttribute(fd, kCreatorAttribute, marks.creator);
+}
+
+void RememberMarks(const std::string &path, const FileMarks &marks) {
+    Marks()[path] = {marks.type, marks.creator};
 }
 
 void ForgetFile(const std::string &path) { Marks().erase(path); }

@@ -67,7 +67,7 @@ bool LoadBytes(const TempFolder &folder, const std::string &bytes, rb::Ref<Drawi
     w = rb::NewWindow<DrawingWindow>();
     const bool measured = ResetPeakMemory();
     const std::int64_t before = StatusBytes("VmRSS");
-    const bool whole = w->LoadSettings(rb::GetFolderItem("damaged.setf"));
+    const bool whole = w->LoadSettings(rb::GetFolderItem("damaged.setf")).whole;
     w->PopulateListBox();
     if (measured) {
         const std::int64_t bound = 32 * static_cast<std::int64_t>(bytes.size()) + (64 << 20);

@@ -7,6 +7,7 @@
 #include "rb/testdriver.h"
 
 #include "child-process.h"
+#include "failing-calls.h"
 
 #include <filesystem>
 #include <functional>
@@ -166,6 +167,43 @@ TEST_F(WindowTest, AFileInAFolderTheUserMayNotEnterIsNoNewDocument) {
     });
     ASSERT_TRUE(child.exited && child.status != 125) << child.Describe();
     EXPECT_EQ(child.status, 0) << "1: no window, 2: the window kept the file, 3: another message";
+}
+
+// A disk whose reads fail (a failing or network disk) gives no document: neither the rows read
+// before the failure nor an empty window are taken for the file, which the window forgets, and
+// the message says why. The disk fails every read from a point on, in a child.
+TEST_F(WindowTest, AFileWhoseReadingFailsIsNoDocument) {
+    std::string bytes;
+    for (const char *item : {"1.3.0", "0", "0", "0", "0", "1", "2", "2", "2", "2", "0"})
+        bytes += P(item);
+    bytes += I(0) + P("DATA_FOLLOWS") + I(10000);
+    for (int i = 0; i < 10000; ++i)
+        bytes += P("LINE 1 2 3 4 1 0 0 0");
+    ASSERT_GT(bytes.size(), 200000u);
+    TempFolder::Put(folder / "doc.setf", bytes);
+    for (const std::uint32_t failsFrom : {100000u, 0u}) {
+        SCOPED_TRACE("reads fail from byte " + std::to_string(failsFrom));
+        const ChildResult child = RunInChild([&] {
+            if (!FailCalls({{SYS_pread64, failsFrom, EIO}}))
+                return 125;
+            td::Script({td::MessageButton("OK")});
+            App()->OpenDocument(rb::GetFolderItem("doc.setf"));
+            if (DrawingWindows().size() != 1)
+                return 1;
+            if (DrawingWindows()[0]->thisFile)
+                return 2;
+            const std::string expected = "Unable to open the file doc.setf: the disk reported an "
+                                         "error. Saving will ask for a file, so that doc.setf is "
+                                         "not written over.";
+            return !td::Dialogs().empty() && td::Dialogs().back().text == expected ? 0 : 3;
+        });
+        if (child.exited && child.status == 125)
+            GTEST_SKIP() << "no system-call filter can be set on this machine (x86-64 only)";
+        ASSERT_TRUE(child.exited) << child.Describe();
+        EXPECT_EQ(child.status, 0) << "1: no window, 2: the window kept the file, 3: another "
+                                      "message";
+    }
+    EXPECT_EQ(TempFolder::Get(folder / "doc.setf"), bytes);
 }
 
 TEST_F(WindowTest, OpenCommandAsksForASettingsFile) {

@@ -13,14 +13,16 @@
 #include <vector>
 
 // From now on, in this process, each of these system calls fails with `error` where its fourth
-// argument (pwrite's offset, fallocate's length) is at least `from`: a disk that fails on cue.
-// False where no such filter can be set (then the process is as it was).
+// argument (pread's and pwrite's offset, fallocate's length, fsetxattr's size) is at least
+// `from`: a disk that fails on cue. A `from` of 0 fails every call, whatever its arguments.
+// False where no such filter can be set (then the process is as it was): the filter is
+// written for x86-64 only.
 struct FailingCall {
     int call;
     std::uint32_t from;
     int error;
 };
-inline bool FailCalls(std::initializer_list<FailingCall> calls) {
+inline bool FailCalls(const std::vector<FailingCall> &calls) {
 #if defined(__x86_64__)
     std::vector<sock_filter> code = {
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
@@ -45,5 +47,8 @@ inline bool FailCalls(std::initializer_list<FailingCall> calls) {
     (void)calls;
     return false;
 #endif
+}
+inline bool FailCalls(std::initializer_list<FailingCall> calls) {
+    return FailCalls(std::vector<FailingCall>(calls));
 }
 

@@ -33,28 +33,43 @@ public:
     // Opens a stream that writes a new, empty file of the file type named `fileTypeName`.
     // The item is the user's file: a symbolic link is followed, and the file it names is the
     // target, found as the system finds it (a link's target and ".." are taken from the folder
-    // the system reaches, linked folders followed). The old file stays as it was until
-    // BinaryStream::Close, which writes the new one in one of two ways:
+    // the system reaches, linked folders followed). The target's folder is then opened once,
+    // and every later step works in that folder, so a folder renamed or replaced during a save
+    // cannot send it elsewhere, and any path the system opens can be saved. How the file is
+    // written is chosen once, here; the old file stays as it was until BinaryStream::Close,
+    // which writes the new one in one of two ways:
     // - replaced (the usual way): the bytes go to a temporary file beside the target
     //   (".name.XXXXXX", the name shortened so that it fits the folder's longest name), which
-    //   Close renames over the target; the folder is synced after. A new file gets 0666 less
-    //   the umask (or the folder's default ACL); an old file's replacement gets exactly the old
-    //   file's owner, group, permission bits and extended attributes (its ACL among them, and
-    //   no ACL the folder would give a new file), and never wider access on the way.
+    //   Close gives the file type's marks, syncs and renames over the target; the folder is
+    //   synced after. A new file gets 0666 less the umask (or the folder's default ACL); an old
+    //   file's replacement gets exactly the old file's owner, group, permission bits and
+    //   extended attributes (its ACL among them, and no ACL the folder would give a new file),
+    //   and never wider access on the way. What a replacement does not keep is the file's
+    //   identity: it is a new inode, so a program that holds the old file open goes on seeing
+    //   the old bytes, and an alias record made before the save finds the file by its path
+    //   only, no longer once it is moved.
     // - in place, where a replacement could not be the same file to everyone who uses it:
-    //   the folder refuses a new file by permission, its sticky bit refuses the rename, the
-    //   new file cannot be given the old one's owner, group or attributes, or the old file
-    //   has other hard links. The bytes wait in memory; before the first old byte changes,
-    //   Close checks the file-size limit, reserves the disk space for all of them and writes
-    //   those past the old end (which takes their room where the file system cannot reserve
-    //   it), so a full disk, a quota or the limit fail with the old file whole. Only a failure
-    //   after that (a disk error, or a full disk on a file system that copies on write and so
-    //   needs new room for old bytes too) leaves the file damaged, and the stream says so
-    //   (TargetDamaged).
-    // Null, with LastErrorCode() saying why, when the target is a folder or anything but a
-    // regular file (it is never opened), a file that the user may not write or that has no
-    // write permission at all, when its folder cannot be reached, or when no file can be made
-    // in its folder (a full disk, too many open files: then the old file is not touched).
+    //   1. the old file has other hard links;
+    //   2. it is mounted on its own (a container's bind mount of one file), which the system
+    //      does not rename over;
+    //   3. its folder's sticky bit refuses this user the rename;
+    //   4. the folder refuses this user a new file by permission;
+    //   5. the new file cannot be given the old one's owner, group or attributes (nor can one
+    //      of them be read).
+    //   The bytes wait in memory; before the first old byte changes, Close gives the file its
+    //   type's marks, reserves the disk space for all of the new bytes (which also fills the
+    //   holes of a sparse old file) and writes those past the old end (which takes their room
+    //   where the file system cannot reserve it), so a full disk, a quota or the file-size
+    //   limit fail with the old file whole. Only a failure after that (a disk
+    //   error, or a full disk on a file system that copies on write and so needs new room for
+    //   old bytes too), or an old length that cannot be restored, leaves the file damaged, and
+    //   the stream says so (TargetDamaged).
+    // Any other failure to make or fill the new file (a full disk, a quota, too many open
+    // files, a read-only disk) is a failure, not a reason to write in place: it leaves the old
+    // file untouched. Null, with LastErrorCode() saying why, when the target is a folder or
+    // anything but a regular file (it is never opened), a file that the user may not write or
+    // that has no write permission at all, when its folder cannot be reached, or when no new
+    // file can be made for it.
     Ref<BinaryStream> CreateBinaryFile(const std::string &fileTypeName);
     // Opens an existing regular file for reading (readWrite false) or reading and writing in
     // place. Never blocks: a FIFO, socket or device is not opened. Null, with LastErrorCode()
@@ -123,8 +138,11 @@ public:
     std::int64_t Length() const;
     // True after a write failed; a stream with a failed write does not replace its target.
     bool WriteError() const;
-    // The system's error number (errno) of the first write, flush or Close that failed; 0
-    // while none has.
+    // True after a read failed (the disk reported an error): the bytes read are not the whole
+    // file, nothing more is read, and IsEOF is true. A read error is never taken for the end.
+    bool ReadError() const;
+    // The system's error number (errno) of the first read, write, flush or Close that failed;
+    // 0 while none has.
     std::int32_t LastErrorCode() const;
     // True when Close failed while writing a target in place after its first byte changed:
     // the file is then neither the old one nor the new one.
@@ -134,12 +152,12 @@ public:
     // damaged".
     std::string FailureReason() const;
 
-    // Finishes the stream. For a stream from CreateBinaryFile: flushes, and when every write
-    // succeeded atomically replaces the target with the new file; returns false (and leaves
-    // the target as it was, removing the temporary file) otherwise. A stream that writes its
-    // target in place writes it only now (see CreateBinaryFile for what a failure can leave).
-    // A stream destroyed without Close leaves the target as it was. Closing twice does
-    // nothing.
+    // Finishes the stream. For a stream from CreateBinaryFile: when every write succeeded,
+    // puts the new file in place the way that was chosen (see CreateBinaryFile for what a
+    // failure can leave); returns false, with the target as it was, otherwise. A stream
+    // destroyed without Close leaves the target as it was. A stream from OpenAsBinaryFile
+    // writes what is buffered and closes the file. False when a write failed. Closing twice
+    // does nothing.
     bool Close();
 
     struct Impl;

@@ -1,17 +1,19 @@
-// test-streams.cpp -- BinaryStream round trips, reads past the end, the safe replacement
-// of a file by CreateBinaryFile, and the files that are not the user's to write or no files
-// at all.
+// test-streams.cpp -- BinaryStream round trips, reads past the end and read errors, the files
+// that are no files to open at all, and reading a file's attribute list. What CreateBinaryFile
+// promises of the file it writes is test-create-binary-file.cpp's.
 #include "rb/files.h"
 
+#include "attribute-lists.h"
 #include "child-process.h"
+#include "failing-calls.h"
 #include "temp-folder.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <csignal>
 #include <filesystem>
-#include <sys/resource.h>
+#include <string>
+#include <vector>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -247,196 +249,93 @@ TEST(BinaryStream, ReadWriteInPlace) {
     EXPECT_EQ(TempFolder::Get(tmp / "rw.bin"), "abXYefgh");
 }
 
-TEST(CreateBinaryFile, FailsWhereNoFileCanBeMade) {
+// A read that the disk fails is an error, never the end of the file: the stream says why,
+// reads nothing more, and is at its end, so no reader takes what came before for the whole.
+// The disk fails every read from a point on (a failing or network disk), in a child.
+TEST(BinaryStream, AReadErrorIsAnErrorNotTheEnd) {
     TempFolder tmp;
-    TempFolder::Put(tmp / "plain", "file");
+    const std::string path = tmp / "big.setf";
+    std::string bytes;
+    for (int i = 0; bytes.size() < 210000; ++i)
+        bytes += "row " + std::to_string(i) + "\n";
+    TempFolder::Put(path, bytes);
     const struct {
-        std::string path;
-        std::int32_t why;
-    } cases[] = {{tmp / "no-such-folder/x.bin", ENOENT},
-                 {tmp / "plain/x.bin", ENOTDIR}, // under a regular file
-                 {tmp.Path(), EISDIR}};
-    for (const auto &c : cases) {
-        Ref<FolderItem> item = Item(c.path);
-        EXPECT_FALSE(item->CreateBinaryFile("Setf")) << c.path;
-        EXPECT_EQ(item->LastErrorCode(), c.why) << c.path;
-    }
-    EXPECT_EQ(tmp.Listing(), "plain");
-}
-
-// Saving through a link writes the file that the link names, keeping its mode; the link,
-// and a link to that link, stay as they are.
-TEST(CreateBinaryFile, WritesTheFileALinkNamesAndKeepsTheLink) {
-    TempFolder tmp;
-    std::filesystem::create_directory(tmp / "real");
-    const std::string real = tmp / "real/doc.setf";
-    TempFolder::Put(real, "old contents");
-    ASSERT_EQ(chmod(real.c_str(), 0640), 0);
-    std::filesystem::create_symlink("real/doc.setf", tmp / "link.setf");
-    std::filesystem::create_symlink(tmp / "link.setf", tmp / "chain.setf");
-    for (const char *link : {"link.setf", "chain.setf"}) {
-        SCOPED_TRACE(link);
-        Ref<BinaryStream> out = Item(tmp / link)->CreateBinaryFile("Setf");
-        ASSERT_TRUE(out);
-        out->Write(std::string("through ") + link);
-        ASSERT_TRUE(out->Close());
-        EXPECT_EQ(TempFolder::Get(real), std::string("through ") + link);
-        EXPECT_TRUE(std::filesystem::is_symlink(tmp / link));
-        struct stat st;
-        ASSERT_EQ(stat(real.c_str(), &st), 0);
-        EXPECT_EQ(st.st_mode & 07777, 0640u);
-        EXPECT_EQ(tmp.Listing(), "chain.setf link.setf real");
-        EXPECT_EQ(std::filesystem::read_symlink(tmp / "link.setf"), "real/doc.setf");
-    }
-    // A link that goes round in a circle names no file.
-    std::filesystem::create_symlink("loop-b", tmp / "loop-a");
-    std::filesystem::create_symlink("loop-a", tmp / "loop-b");
-    Ref<FolderItem> loop = Item(tmp / "loop-a");
-    EXPECT_FALSE(loop->CreateBinaryFile("Setf"));
-    EXPECT_EQ(loop->LastErrorCode(), ELOOP);
-}
-
-// A write-protected file is not replaced, by anyone, directly or through a link.
-TEST(CreateBinaryFile, AWriteProtectedFileIsNotReplaced) {
-    TempFolder tmp;
-    const std::string path = tmp / "locked.setf";
-    TempFolder::Put(path, "old contents");
-    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
-    std::filesystem::create_symlink("locked.setf", tmp / "link.setf");
-    for (const char *name : {"locked.setf", "link.setf"}) {
-        Ref<FolderItem> item = Item(tmp / name);
-        EXPECT_FALSE(item->CreateBinaryFile("Setf")) << name;
-        EXPECT_EQ(item->LastErrorCode(), EACCES) << name;
-    }
-    EXPECT_EQ(TempFolder::Get(path), "old contents");
-    EXPECT_EQ(tmp.Listing(), "link.setf locked.setf");
-}
-
-// As a user whom the permission bits bind: another user's file is neither replaced nor read,
-// and a file of the user's own in a folder the user cannot write to is written in place.
-TEST(CreateBinaryFile, KeepsToWhatTheUserMayWrite) {
-    const std::string why = CannotRunAsNobody();
-    if (!why.empty())
-        GTEST_SKIP() << why;
-    TempFolder tmp;
-    ASSERT_EQ(chmod(tmp.Path().c_str(), 0755), 0);
-    std::filesystem::create_directory(tmp / "open");
-    std::filesystem::create_directory(tmp / "locked");
-    TempFolder::Put(tmp / "open/theirs.setf", "their file");
-    TempFolder::Put(tmp / "open/private.setf", "their secret");
-    TempFolder::Put(tmp / "locked/mine.setf", "old contents, longer than the new");
-    ASSERT_EQ(chmod((tmp / "open").c_str(), 0777), 0);
-    ASSERT_EQ(chmod((tmp / "open/theirs.setf").c_str(), 0644), 0);
-    ASSERT_EQ(chmod((tmp / "open/private.setf").c_str(), 0600), 0);
-    ASSERT_EQ(chmod((tmp / "locked").c_str(), 0555), 0);
-    ASSERT_EQ(chmod((tmp / "locked/mine.setf").c_str(), 0666), 0);
-
-    const ChildResult child = RunAsNobody([&] {
-        Ref<FolderItem> theirs = Item(tmp / "open/theirs.setf");
-        if (theirs->CreateBinaryFile("Setf") || theirs->LastErrorCode() != EACCES)
-            return 1;
-        Ref<FolderItem> secret = Item(tmp / "open/private.setf");
-        if (secret->OpenAsBinaryFile(false) || secret->LastErrorCode() != EACCES)
-            return 2;
-        Ref<FolderItem> fresh = Item(tmp / "locked/new.setf");
-        if (fresh->CreateBinaryFile("Setf") || fresh->LastErrorCode() != EACCES)
-            return 3;
-        Ref<FolderItem> mine = Item(tmp / "locked/mine.setf");
-        Ref<BinaryStream> out = mine->CreateBinaryFile("Setf");
-        if (!out)
-            return 4;
-        out->Write("new");
-        if (!out->Close())
-            return 5;
-        // A stream dropped without Close leaves the file as it was, in place too.
-        out = mine->CreateBinaryFile("Setf");
-        if (!out)
-            return 6;
-        out->Write("abandoned");
-        out = nullptr;
-        return 0;
-    });
-    ASSERT_TRUE(child.exited && child.status != 125) << child.Describe();
-    EXPECT_EQ(child.status, 0) << "failed at step " << child.status;
-    EXPECT_EQ(TempFolder::Get(tmp / "open/theirs.setf"), "their file");
-    EXPECT_EQ(TempFolder::Get(tmp / "locked/mine.setf"), "new");
-    EXPECT_EQ(std::filesystem::status(tmp / "locked/mine.setf").permissions(),
-              std::filesystem::perms(0666));
-    EXPECT_EQ(TempFolder::Get(tmp / "open/private.setf"), "their secret");
-    // No temporary file is left, and no file made.
-    auto count = [](const std::string &folder) {
-        return std::distance(std::filesystem::directory_iterator(folder), {});
+        const char *name;
+        bool readWrite;
+        std::uint32_t failsFrom;
+    } cases[] = {
+        {"reads that fail past the first 100,000 bytes", false, 100000},
+        {"reads that fail from the first byte", false, 0},
+        {"a file opened to read and write", true, 100000},
     };
-    EXPECT_EQ(count(tmp / "open"), 2);
-    EXPECT_EQ(count(tmp / "locked"), 1);
-}
-
-TEST(CreateBinaryFile, ReplacesTheTargetOnClose) {
-    TempFolder tmp;
-    const std::string path = tmp / "doc.setf";
-    TempFolder::Put(path, "old contents");
-    Ref<BinaryStream> out = Item(path)->CreateBinaryFile("Setf");
-    ASSERT_TRUE(out);
-    out->Write("new");
-    EXPECT_EQ(TempFolder::Get(path), "old contents"); // nothing replaced before Close
-    ASSERT_TRUE(out->Close());
-    EXPECT_EQ(TempFolder::Get(path), "new");
-    EXPECT_EQ(tmp.Listing(), "doc.setf"); // no temporary file left
-}
-
-TEST(CreateBinaryFile, NewFileHasTheUsualPermissions) {
-    TempFolder tmp;
-    const mode_t mask = umask(022);
-    Ref<BinaryStream> out = Item(tmp / "n.pdf")->CreateBinaryFile("pdf");
-    ASSERT_TRUE(out);
-    ASSERT_TRUE(out->Close());
-    umask(mask);
-    struct stat st;
-    ASSERT_EQ(stat((tmp / "n.pdf").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0644u);
-}
-
-TEST(CreateBinaryFile, AnUnclosedStreamLeavesTheOldFile) {
-    TempFolder tmp;
-    const std::string path = tmp / "doc.setf";
-    TempFolder::Put(path, "old contents");
-    {
-        Ref<BinaryStream> out = Item(path)->CreateBinaryFile("Setf");
-        ASSERT_TRUE(out);
-        out->Write(std::string(100000, 'n'));
-    } // dropped without Close
-    EXPECT_EQ(TempFolder::Get(path), "old contents");
-    EXPECT_EQ(tmp.Listing(), "doc.setf");
-    // Nor does an unclosed stream create a file that was not there.
-    {
-        Ref<BinaryStream> out = Item(tmp / "fresh.pdf")->CreateBinaryFile("pdf");
-        out->Write("x");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const ChildResult child = RunInChild([&] {
+            Ref<BinaryStream> in = Item(path)->OpenAsBinaryFile(c.readWrite);
+            if (!in)
+                return 1;
+            if (!FailCalls({{SYS_pread64, c.failsFrom, EIO}}))
+                return 125;
+            std::string read;
+            while (!in->IsEOF() && read.size() <= bytes.size())
+                read += in->Read(1000);
+            if (!in->ReadError() || in->LastErrorCode() != EIO)
+                return 2;
+            if (read.size() >= bytes.size() || read != bytes.substr(0, read.size()))
+                return 3;
+            in->SetPosition(0);
+            if (in->ReadByte() != 0 || in->ReadPString() != "" || !in->IsEOF())
+                return 4;
+            return in->FailureReason() == ": the disk reported an error" ? 0 : 5;
+        });
+        if (child.exited && child.status == 125)
+            GTEST_SKIP() << "no system-call filter can be set on this machine (x86-64 only)";
+        ASSERT_TRUE(child.exited) << child.Describe();
+        EXPECT_EQ(child.status, 0) << "1: not opened, 2: no read error, 3: other bytes, 4: read "
+                                      "on after the error, 5: another reason";
     }
-    EXPECT_EQ(tmp.Listing(), "doc.setf");
 }
 
-TEST(CreateBinaryFile, AFailedWriteLeavesTheOldFile) {
-    TempFolder tmp;
-    const std::string path = tmp / "doc.setf";
-    TempFolder::Put(path, "old contents");
-    // A file-size limit makes writes fail even for root.
-    struct rlimit old;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    Ref<BinaryStream> out = Item(path)->CreateBinaryFile("Setf");
-    ASSERT_TRUE(out);
-    out->Write(std::string(200000, 'n'));
-    const bool closed = out->Close();
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, previous);
-    EXPECT_FALSE(closed);
-    EXPECT_TRUE(out->WriteError());
-    EXPECT_EQ(out->LastErrorCode(), EFBIG);
-    EXPECT_EQ(TempFolder::Get(path), "old contents");
-    EXPECT_EQ(tmp.Listing(), "doc.setf");
+// The names of a file's extended attributes come as a list that the system sizes; a list
+// whose last name has no final NUL still ends, and a value that keeps growing between the
+// asking and the reading is given up on instead of asked for again and again.
+TEST(AttributeLists, ListsEndAndGrowingValuesAreGivenUpOn) {
+    const struct {
+        std::string list;
+        std::vector<std::string> names;
+    } lists[] = {
+        {"user.a\0user.b\0"s, {"user.a", "user.b"}},
+        {"user.a\0user.b"s, {"user.a", "user.b"}},
+        {"user.a\0\0"s, {"user.a"}},
+        {"", {}},
+    };
+    for (const auto &l : lists) {
+        SCOPED_TRACE(l.list);
+        HangGuard guard;
+        std::vector<std::string> names;
+        const auto list = [&](char *out, std::size_t size) -> ssize_t {
+            if (size == 0 || out == nullptr)
+                return static_cast<ssize_t>(l.list.size());
+            l.list.copy(out, size);
+            return static_cast<ssize_t>(l.list.size());
+        };
+        ASSERT_TRUE(AttributeNames(list, names));
+        EXPECT_EQ(names, l.names);
+    }
+    HangGuard guard;
+    int asked = 0;
+    const auto growing = [&](char *out, std::size_t size) -> ssize_t {
+        ++asked;
+        if (out == nullptr)
+            return static_cast<ssize_t>(asked * 10);
+        (void)size;
+        errno = ERANGE;
+        return -1;
+    };
+    std::string value;
+    EXPECT_FALSE(ReadSized(growing, value));
+    EXPECT_EQ(errno, ERANGE);
+    EXPECT_LE(asked, 2 * kMostSizedReads);
 }
 
 } // namespace
