@@ -96,8 +96,8 @@ class DrawingWindow : public rb::Window {
     // nothing (f->LastErrorCode() then says why it could not be opened, ENOENT for a file
     // that does not exist; it is 0 for a file that was read). The file is untrusted: an item
     // the file does not hold whole, and a popup index outside its items, leave their control
-    // as it was, and no loop runs past what the file holds. True only when f was read whole as a settings file. Leaves dirty and
-    // thisFile.
+    // as it was, and no loop runs past what the file holds. True only when f was read whole as a
+    // settings file, ending right after its last row. Leaves dirty and thisFile.
     bool LoadSettings(rb::Ref<rb::FolderItem> f);
     // The output file's alias record, with its byte length in front; 0 for no record.
     void WriteAlias(rb::Ref<rb::FolderItem> f, rb::BinaryStream &b);
