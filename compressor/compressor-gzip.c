@@ -16,6 +16,7 @@ typedef struct GZipFileData {
     int32_t Handle;
     int32_t Lasterror;
     gzFile file;
+    int transparent; /* written as it stands ("wT"): zlib made no deflate stream for it */
 } GZipFileData;
 
 static PluginClassDefinition GZipFileWQXRecord;
@@ -38,6 +39,7 @@ static void GZipFileWQX_Close(void *instance) {
     if (d->file != NULL) {
         d->Lasterror = gzclose(d->file);
         d->file = NULL;
+        d->transparent = 0;
         d->Handle = 0;
     } else {
         d->Lasterror = 0;
@@ -49,6 +51,7 @@ static int32_t GZipFileWQX_Open(void *instance, void *file, FrameworkString *mod
     StringBytes modeText = string_bytes(mode);
     char *path;
     gzFile opened;
+    int writing;
 
     if (d->file != NULL) {
         GZipFileWQX_Close(instance);
@@ -70,6 +73,13 @@ static int32_t GZipFileWQX_Open(void *instance, void *file, FrameworkString *mod
     if (opened == NULL)
         return 0;
 
+    /* zlib sets up a file's write buffers at its first write, and a seek before that would have
+       it compress a buffer it never cleared for the zeros up to the new position: the buffers
+       are set up now, by a flush that writes nothing. A file open for reading refuses it and is
+       left as it was; one whose set-up fails keeps the error, which its writes then report. */
+    writing = gzflush(opened, Z_NO_FLUSH) == Z_OK;
+    /* gzdirect is asked only of a file being written: of one being read it would read ahead. */
+    d->transparent = writing && gzdirect(opened);
     d->Lasterror = 0;
     d->file = opened;
     d->Handle = next_handle();
@@ -153,7 +163,16 @@ static int32_t GZipFileWQX_ReadByte(void *instance) {
 
 static void GZipFileWQX_SetParameter(void *instance, int32_t level, int32_t strategy) {
     GZipFileData *d = gzip_data(instance);
-    d->Lasterror = d->file != NULL ? gzsetparams(d->file, level, strategy) : -1;
+    if (d->file == NULL)
+        d->Lasterror = -1;
+    else if (d->transparent)
+        /* A transparent file has no parameters to set, and zlib 1.2.13's gzsetparams would set
+           them on the deflate stream it never made for it. Z_STREAM_ERROR is zlib's own answer
+           for a file that takes none (one open for reading) and what later zlib versions give
+           for a transparent one, so callers see one code whichever zlib they run on. */
+        d->Lasterror = Z_STREAM_ERROR;
+    else
+        d->Lasterror = gzsetparams(d->file, level, strategy);
 }
 
 static void GZipFileWQX_Flush(void *instance, int32_t flush) {

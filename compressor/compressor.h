@@ -183,7 +183,10 @@ extern const size_t GlobalFunctionCount;
         Lasterror = -1 whatever the result.
      SetParameter(level as integer, strategy as integer), Flush(flush as integer), Rewind
         gzsetparams, gzflush (flush is one of zlib's flush values) and gzrewind on the open
-        file; Lasterror = zlib's result, -1 with no file.
+        file; Lasterror = zlib's result, -1 with no file. A file written transparently ("wT",
+        no compression) has no parameters to set: SetParameter leaves it as it was, without
+        calling zlib, and sets Lasterror to Z_STREAM_ERROR, zlib's answer for a file open for
+        reading too.
      Adler32, CRC32             the checksum methods every class shares (above)
 
    Properties: Handle (integer: nonzero while a file is open; zlib's handle is a pointer that
@@ -192,8 +195,10 @@ extern const size_t GlobalFunctionCount;
    version text), EOF (boolean: true at the end of the file and with no file), ErrorMessage
    (gzerror's text for the file, nil for none or no file), ErrorCode (gzerror's error number,
    -1 with no file) and Position (the position in the uncompressed data, -1 with no file;
-   writing it seeks there, and does nothing with no file). EOF, ErrorMessage and ErrorCode set
-   Lasterror to -1; Position, Version, Adler32 and CRC32 leave it alone.
+   writing it seeks there, and does nothing with no file; on a file being written, a seek
+   forward stands for zeros up to the new position, before the first write as after it). EOF,
+   ErrorMessage and ErrorCode set Lasterror to -1; Position, Version, Adler32 and CRC32 leave
+   it alone.
 */
 
 /* ---- Global functions (compressor-functions.c) --------------------------------------------

@@ -12,6 +12,7 @@
 //   int32   c, then c rows                column 0 of each row, and for a TEXT row its text
 //
 // A string is a length byte and that many bytes; an int32 is big-endian (the stream's order).
+// The file ends with its last row.
 //
 // A file is untrusted input. Each item is taken only when the file holds it whole, so an item
 // cut off by the end of the file, and every item after it, leave their control as it was; a
@@ -244,6 +245,10 @@ DrawingWindow::SettingsRead DrawingWindow::LoadSettings(rb::Ref<rb::FolderItem> 
             list->SetCell(i, 3, s);
         rb::RuntimeBackgroundTask();
     }
+    // Nothing follows the last row. More (rows beyond the count, or stray bytes) is damage as a
+    // file cut short is: the rows after the count would be lost when the list is saved over it.
+    if (in.Left() > 0)
+        in.Damaged();
     b->Close();
     // A read error is no end of the file: what was read is not the document.
     if (b->ReadError())

@@ -103,8 +103,9 @@ class DrawingWindow : public rb::Window {
     // Reads f into the window; nil, a missing file or one that cannot be opened changes
     // nothing. The file is untrusted: an item the file does not hold whole, and a popup index
     // outside its items, leave their control as it was, and no loop runs past what the file
-    // holds. A read that the disk fails ends the reading there: what came before stays in the
-    // window, but the file counts as unread, with the reason. Leaves dirty and thisFile.
+    // holds. Whole only when the file ends right after its last row. A read that the disk
+    // fails ends the reading there: what came before stays in the window, but the file counts
+    // as unread, with the reason. Leaves dirty and thisFile.
     SettingsRead LoadSettings(rb::Ref<rb::FolderItem> f);
     // The output file's alias record, with its byte length in front; 0 for no record.
     void WriteAlias(rb::Ref<rb::FolderItem> f, rb::BinaryStream &b);

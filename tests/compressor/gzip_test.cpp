@@ -4,10 +4,14 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
+#include <optional>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,7 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class GZipFile : public PluginInstance {
-public:
+  public:
     GZipFile() : PluginInstance("GZipFileWQX") {}
 
     bool Open(const rb::Ref<rb::FolderItem> &file, const Bytes &mode) {
@@ -55,7 +59,7 @@ public:
 std::string Show(const Bytes &b) { return b ? "\"" + *b + "\"" : "nil"; }
 
 class GZipFileTest : public CompressorTest {
-protected:
+  protected:
     void SetUp() override {
         char pattern[] = "/tmp/compressor-gzip-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -93,7 +97,58 @@ protected:
         return out;
     }
 
+    // The whole content of a file as it lies on disk.
+    std::string Raw(const std::string &name) const {
+        std::ifstream in(PathOf(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    // Ends a child of ChildrenOnADirtyHeap: its folder goes, and the failures it found are its
+    // output and make it fail.
+    [[noreturn]] void EndChild(const std::string &failures) const {
+        fs::remove_all(dir_);
+        std::fputs(failures.c_str(), stderr);
+        std::_Exit(failures.empty() ? 0 : 1);
+    }
+
     fs::path dir_;
+};
+
+// While it lives, the death tests of the current test run in a fresh copy of this program (which
+// runs the test again up to the death test, its own folder included) whose heap hands out no
+// zeroed memory: glibc, its cache of freed blocks turned off, fills every block it hands out
+// with the complement of MALLOC_PERTURB_ (AddressSanitizer's allocator fills new blocks itself).
+// Memory that zlib uses without setting it then shows in what is written, and a pointer read
+// from it crashes, whatever the heap held before.
+class ChildrenOnADirtyHeap {
+  public:
+    ChildrenOnADirtyHeap() {
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+        for (Variable &v : variables_) {
+            if (const char *old = std::getenv(v.name))
+                v.old = old;
+            setenv(v.name, v.value, 1);
+        }
+    }
+    ~ChildrenOnADirtyHeap() {
+        for (const Variable &v : variables_) {
+            if (v.old)
+                setenv(v.name, v.old->c_str(), 1);
+            else
+                unsetenv(v.name);
+        }
+    }
+    ChildrenOnADirtyHeap(const ChildrenOnADirtyHeap &) = delete;
+    ChildrenOnADirtyHeap &operator=(const ChildrenOnADirtyHeap &) = delete;
+
+  private:
+    struct Variable {
+        const char *name;
+        const char *value;
+        std::optional<std::string> old;
+    };
+    Variable variables_[2] = {{"MALLOC_PERTURB_", "90", std::nullopt},
+                              {"GLIBC_TUNABLES", "glibc.malloc.tcache_count=0", std::nullopt}};
 };
 
 TEST_F(GZipFileTest, WrittenFileReadsBackWithGzip) {
@@ -176,6 +231,8 @@ TEST_F(GZipFileTest, LasterrorOfEveryOperation) {
          [](GZipFile &g) { return g.SetParameter(9, 0), std::string(); }},
         {"SetParameter on a read file", "rb", {-1, ""}, {Z_STREAM_ERROR, ""},
          [](GZipFile &g) { return g.SetParameter(9, 0), std::string(); }},
+        {"SetParameter on a transparent file", "wT", {-1, ""}, {Z_STREAM_ERROR, ""},
+         [](GZipFile &g) { return g.SetParameter(9, 0), std::string(); }},
         {"Flush", "wb", {-1, ""}, {Z_OK, ""},
          [](GZipFile &g) { return g.Flush(Z_SYNC_FLUSH), std::string(); }},
         {"Rewind", "rb", {-1, ""}, {0, ""},
@@ -256,6 +313,100 @@ TEST_F(GZipFileTest, DroppingTheObjectClosesItsFile) {
         g.Write("kept");
     }
     EXPECT_EQ(Run("gzip -dc '" + PathOf("dropped.gz") + "'"), "kept");
+}
+
+// A transparent file has no deflate stream: SetParameter after a write leaves the file as it
+// was, says so in Lasterror, and writing goes on.
+TEST_F(GZipFileTest, SetParameterOnATransparentFileChangesNothing) {
+    ChildrenOnADirtyHeap dirty;
+    EXPECT_EXIT(
+        {
+            GZipFile g;
+            if (!g.Open(Item("plain"), "wT"))
+                EndChild("not opened\n");
+            g.Write("a");
+            g.SetParameter(1, 0);
+            const std::string afterSetParameter = std::to_string(g.Lasterror());
+            g.Write("b");
+            const std::string afterWrite = std::to_string(g.Lasterror());
+            g.Close();
+            std::string failures;
+            if (afterSetParameter != std::to_string(Z_STREAM_ERROR))
+                failures += "Lasterror after SetParameter: got " + afterSetParameter +
+                            ", expected Z_STREAM_ERROR\n";
+            if (afterWrite != "0")
+                failures += "Lasterror after the next Write: got " + afterWrite + ", expected 0\n";
+            if (Raw("plain") != "ab")
+                failures += "the file holds \"" + Raw("plain") + "\", expected \"ab\"\n";
+            EndChild(failures);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
+// Its size and how many of its bytes are not 0.
+std::string Describe(const std::string &content) {
+    const auto notZero = std::count_if(content.begin(), content.end(), [](char b) { return b; });
+    return std::to_string(content.size()) + " bytes, " + std::to_string(notZero) + " not 0";
+}
+
+// A seek forward while writing stands for zeros up to the new position, before the first write
+// as after one, whichever call next makes zlib write them.
+TEST_F(GZipFileTest, ASeekForwardWritesZeros) {
+    const std::string zeros(100000, '\0');
+    const struct {
+        const char *name;
+        const char *mode;
+        std::function<void(GZipFile &)> steps; // Close follows
+        std::string content;
+    } cases[] = {
+        {"seek, Close", "wb", [](GZipFile &g) { g.SetPosition(100000); }, zeros},
+        {"seek, Flush", "wb",
+         [](GZipFile &g) {
+             g.SetPosition(100000);
+             g.Flush(Z_SYNC_FLUSH);
+         },
+         zeros},
+        {"seek, SetParameter", "wb",
+         [](GZipFile &g) {
+             g.SetPosition(100000);
+             g.SetParameter(1, 0);
+         },
+         zeros},
+        {"seek, Write", "wb",
+         [](GZipFile &g) {
+             g.SetPosition(100000);
+             g.Write("end");
+         },
+         zeros + "end"},
+        {"Write, seek", "wb",
+         [](GZipFile &g) {
+             g.Write("x");
+             g.SetPosition(100000);
+         },
+         "x" + zeros.substr(1)},
+        {"seek, Close, transparent", "wT", [](GZipFile &g) { g.SetPosition(100000); }, zeros},
+    };
+    ChildrenOnADirtyHeap dirty;
+    EXPECT_EXIT(
+        {
+            std::string failures;
+            for (const auto &c : cases) {
+                {
+                    GZipFile g;
+                    if (!g.Open(Item("sought.gz"), c.mode))
+                        EndChild(std::string(c.name) + ": not opened\n");
+                    c.steps(g);
+                }
+                const std::string content = c.mode[1] == 'T'
+                                                ? Raw("sought.gz")
+                                                : Run("gzip -dc '" + PathOf("sought.gz") + "'");
+                if (content != c.content)
+                    failures += std::string(c.name) + ": got " + Describe(content) + ", expected " +
+                                Describe(c.content) + "\n";
+            }
+            EndChild(failures);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 } // namespace

@@ -113,6 +113,10 @@ const DamageCase kDamageCases[] = {
     {"alias record of garbage", [](FileParts &f) { f.alias = I(5) + "junk!"; }, true, 2, 7, "2"},
     {"TEXT row without its text", [](FileParts &f) { f.rows = f.rows.substr(0, 44); }, false, 2, 7,
      "2"},
+    // A file goes no further than its rows: a shorter list saved over it would lose the rest.
+    {"row count 1 over two rows", [](FileParts &f) { f.count = I(1); }, false, 1, 7, "2"},
+    {"row count 0 over two rows", [](FileParts &f) { f.count = I(0); }, false, 0, 7, "2"},
+    {"a byte after the last row", [](FileParts &f) { f.rows += "x"; }, false, 2, 7, "2"},
     {"records of odd bytes",
      [](FileParts &f) {
          f.count = I(3);

@@ -78,11 +78,17 @@ const OpenCase kOpenCases[] = {
          TempFolder::Put(f / "doc.setf", bytes.substr(0, bytes.size() - 1));
      },
      kDamaged},
+    {"a settings file with more after its rows",
+     [](const TempFolder &f) {
+         SaveDocument("doc.setf");
+         TempFolder::Put(f / "doc.setf",
+                         TempFolder::Get(f / "doc.setf") + P("CIRCLE 1 1 1 1 0 0 0"));
+     },
+     kDamaged},
     {"a folder", [](const TempFolder &f) { std::filesystem::create_directory(f / "doc.setf"); },
      "Unable to open the file doc.setf: it is a folder. Saving will ask for a file"},
     {"a link to nothing: the window's to create",
-     [](const TempFolder &f) { std::filesystem::create_symlink("gone.setf", f / "doc.setf"); },
-     ""},
+     [](const TempFolder &f) { std::filesystem::create_symlink("gone.setf", f / "doc.setf"); }, ""},
     // A file that exists but cannot be reached is no new document.
     {"links that go round",
      [](const TempFolder &f) { std::filesystem::create_symlink("doc.setf", f / "doc.setf"); },
