@@ -1,4 +1,4 @@
-// binding_keys.h -- the keys under which the program binds the compressor plug-in's classes at
+// binding-keys.h -- the keys under which the program binds the compressor plug-in's classes at
 // start-up, in the order of its entry-point table, and the six global functions.
 #pragma once
 

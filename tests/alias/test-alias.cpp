@@ -1,7 +1,7 @@
 // The alias plug-in through the framework's own plug-in host: the objects the program makes,
 // called through the entry points it looks up by key.
 #include "alias.h"
-#include "record_bytes.h"
+#include "record-bytes.h"
 
 #include "rb/files.h"
 #include "rb/runtime.h"

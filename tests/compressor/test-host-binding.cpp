@@ -1,7 +1,7 @@
-// host_binding_test.cpp -- the framework host knows every key the program binds the
+// test-host-binding.cpp -- the framework host knows every key the program binds the
 // compressor plug-in by, and nothing else from it.
-#include "binding_keys.h"
-#include "plugin_calls.h"
+#include "binding-keys.h"
+#include "plugin-calls.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-// zstream_test.cpp -- ZLibCompressWQX and ZLibDecompressWQX through the framework host.
-#include "plugin_calls.h"
+// test-zstream.cpp -- ZLibCompressWQX and ZLibDecompressWQX through the framework host.
+#include "plugin-calls.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

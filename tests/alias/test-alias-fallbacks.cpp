@@ -1,7 +1,7 @@
 // The alias plug-in under a small fake host that plays the framework's side of plugin.h and
 // lacks services: every missing service gives the fallback that alias.h documents.
 #include "alias.h"
-#include "record_bytes.h"
+#include "record-bytes.h"
 
 #include "rb/plugin.h"
 

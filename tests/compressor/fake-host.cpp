@@ -1,6 +1,6 @@
-// fake_host.cpp -- the host side of the plug-in interface, just enough to register a plug-in
+// fake-host.cpp -- the host side of the plug-in interface, just enough to register a plug-in
 // and run its objects.
-#include "fake_host.h"
+#include "fake-host.h"
 
 #include <dlfcn.h>
 

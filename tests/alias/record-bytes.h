@@ -1,4 +1,4 @@
-// record_bytes.h -- alias records built field by field, as alias.h lays them out, so that a
+// record-bytes.h -- alias records built field by field, as alias.h lays them out, so that a
 // test can make a record that is wrong in exactly one field.
 #pragma once
 

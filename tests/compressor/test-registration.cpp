@@ -1,12 +1,12 @@
-// registration_test.cpp -- what the compressor plug-in registers, seen by a fake host under each
+// test-registration.cpp -- what the compressor plug-in registers, seen by a fake host under each
 // host configuration that changes it.
 //
 // Each configuration runs in a child process (a death test) because the plug-in keeps the
 // services it resolved for the life of the process. The child writes every mismatch to its
 // standard error and exits with 1; the test shows that output when the exit status is not 0.
 // Under LeakSanitizer a leak in the child makes its exit status non-zero too.
-#include "binding_keys.h"
-#include "fake_host.h"
+#include "binding-keys.h"
+#include "fake-host.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-// fake_host.h -- a minimal framework host for the compressor plug-in: loads the shared library
+// fake-host.h -- a minimal framework host for the compressor plug-in: loads the shared library
 // with dlopen, answers its resolver and records what it registers.
 //
 // The plug-in keeps every service it resolved in static slots, and dlopen of the same library

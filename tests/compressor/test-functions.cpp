@@ -1,6 +1,6 @@
-// functions_test.cpp -- the plug-in's six global functions through the framework host.
-#include "binding_keys.h"
-#include "plugin_calls.h"
+// test-functions.cpp -- the plug-in's six global functions through the framework host.
+#include "binding-keys.h"
+#include "plugin-calls.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

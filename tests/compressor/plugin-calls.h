@@ -1,4 +1,4 @@
-// plugin_calls.h -- calling the compressor plug-in through the framework host, the way the
+// plugin-calls.h -- calling the compressor plug-in through the framework host, the way the
 // program does: the library is loaded once per test process, objects are made with the
 // constructor and destructor registered under their keys, and every call goes through the
 // entry point the host registered under "Class.declaration".

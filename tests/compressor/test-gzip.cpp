@@ -1,5 +1,5 @@
-// gzip_test.cpp -- GZipFileWQX through the framework host, against the system's gzip.
-#include "plugin_calls.h"
+// test-gzip.cpp -- GZipFileWQX through the framework host, against the system's gzip.
+#include "plugin-calls.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
