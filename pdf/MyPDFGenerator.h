@@ -201,4 +201,16 @@ class MyPDFGenerator : public rb::Object {
     // carriage return. False when the compressor reports a failure.
     bool CompressStream(std::string &framed);
     void WriteFontObject(const char *baseFont);
+
+    // The steps of CloseFile, in order. Replaces `stream` by its framed, deflated form; false,
+    // with the message said, when the compressor failed.
+    bool CompressContent();
+    // Opens `b` on theFile; false, with the message said, when it cannot be created.
+    bool OpenOutputFile();
+    // The header and objects 1 to 22, each object's offset recorded as it begins.
+    void WriteObjects();
+    // The cross-reference table from the recorded offsets, and the trailer after it.
+    void WriteCrossReferenceAndTrailer();
+    // Closes `b`, which puts the new file in place of the old; a failure is said.
+    void CommitOutputFile();
 };
