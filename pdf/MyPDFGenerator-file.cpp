@@ -180,26 +180,37 @@ void MyPDFGenerator::WriteFontObject(const char *baseFont) {
 void MyPDFGenerator::CloseFile() {
     // A text object still open is closed before the content is compressed.
     HandleOutTextMode();
+    if (!CompressContent())
+        return;
+    if (!OpenOutputFile())
+        return;
+    WriteObjects();
+    WriteCrossReferenceAndTrailer();
+    CommitOutputFile();
+}
 
+bool MyPDFGenerator::CompressContent() {
     std::string framed;
     const bool compressed = CompressStream(framed);
     stream = std::move(framed);
     // A content stream the compressor failed on would make a damaged page; the old file is
     // kept instead.
-    if (!compressed) {
+    if (!compressed)
         rb::MsgBox("Unable to write the file " + FileName(theFile) + ".");
-        return;
-    }
+    return compressed;
+}
 
+bool MyPDFGenerator::OpenOutputFile() {
     b = nullptr;
     if (theFile)
         b = theFile->CreateBinaryFile("pdf");
-    if (!b) {
+    if (!b)
         rb::MsgBox("Unable to open the file " + FileName(theFile) +
                    rb::FileErrorReason(theFile ? theFile->LastErrorCode() : 0) + ".");
-        return;
-    }
+    return b != nullptr;
+}
 
+void MyPDFGenerator::WriteObjects() {
     WriteStringLineToFile("%PDF-1.4");
 
     // Object 1: the procedure sets.
@@ -277,7 +288,9 @@ void MyPDFGenerator::CloseFile() {
     // Objects 10 to 22: the other thirteen fonts.
     for (const char *font : kLaterFonts)
         WriteFontObject(font);
+}
 
+void MyPDFGenerator::WriteCrossReferenceAndTrailer() {
     // The cross-reference table: the free entry, then one 20-byte entry per object.
     startxref = currentFileLength;
     WriteStringLineToFile("xref");
@@ -299,7 +312,9 @@ void MyPDFGenerator::CloseFile() {
     WriteStringLineToFile("startxref");
     WriteStringLineToFile(T(startxref));
     WriteStringLineToFile("%%EOF");
+}
 
+void MyPDFGenerator::CommitOutputFile() {
     // The new file replaces the old one only now; a failed write keeps the old one and is
     // said so rather than passed over.
     if (!b->Close())

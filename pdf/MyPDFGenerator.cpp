@@ -10,6 +10,9 @@
 
 #include "rb/text.h"
 
+#include <algorithm>
+#include <cmath>
+
 using namespace content_numbers;
 
 double MyPDFGenerator::Bounded(double value) {
@@ -57,6 +60,7 @@ std::int32_t MyPDFGenerator::CreateNew() {
     // wrote a huge page does not keep that memory for the window's life.
     std::string().swap(stream);
     inTextMode = false;
+    smallestNumber_ = kSmallestDrawn; // until the page's Scale
     return 0;
 }
 
@@ -103,12 +107,16 @@ void MyPDFGenerator::AddToStream(const std::string &text) { stream += text; }
 
 void MyPDFGenerator::AppendPiece(const ContentNumber &number) {
     // Every number of a content line is bounded here, where it is written: a circle's points
-    // add a centre and a radius that are each within range.
-    const double value = Bounded(number.value);
-    if (number.pattern)
+    // add a centre and a radius that are each within range. A pattern's decimals keep a tiny
+    // value short; without one, a value too small to draw is written 0.
+    double value = Bounded(number.value);
+    if (number.pattern) {
         App()->AppendMyformatstring(line_, value, number.pattern);
-    else
-        App()->AppendMystring(line_, value);
+        return;
+    }
+    if (std::fabs(value) < smallestNumber_)
+        value = 0;
+    App()->AppendMystring(line_, value);
 }
 
 void MyPDFGenerator::SetRGBColor(double red, double green, double blue) {
@@ -137,6 +145,10 @@ void MyPDFGenerator::Stroke() { AddLine("S"); }
 
 void MyPDFGenerator::Scale(double sx, double sy) {
     AddLine(F(sx, "0.00000"), " 0 0 ", F(sy, "0.00000"), " ", " 0 0 cm");
+    // A page scaled up draws a smaller number as large as a millionth of a point, down to the
+    // smallest number written at all; a page scaled down keeps the bound of an unscaled one.
+    const double magnification = std::max({1.0, std::fabs(Bounded(sx)), std::fabs(Bounded(sy))});
+    smallestNumber_ = std::max(smallestNumber_ / magnification, kSmallestWritten);
 }
 
 void MyPDFGenerator::SetDash(std::int32_t on, std::int32_t off, std::int32_t phase) {

@@ -7,8 +7,10 @@
 //
 // Every number goes into the file through App()->mystring or App()->myformatstring (the content
 // operators write theirs straight into the line they build, through the appending forms), so
-// it has "." as its decimal mark whatever the locale. Text given to Show and ShowRotated is
-// UTF-8 and is written as MacRoman bytes, the encoding the fonts are declared with.
+// it has "." as its decimal mark whatever the locale. A content number too small to draw is
+// written 0 (see kSmallestDrawn), so that no number on the page is longer than 32 characters.
+// Text given to Show and ShowRotated is UTF-8 and is written as MacRoman bytes, the encoding the
+// fonts are declared with.
 //
 // A writer belongs to one document window and is reused for every page it generates:
 // CreateNew starts a page, the drawing calls fill it, CloseFile writes it.
@@ -23,7 +25,8 @@
 #include <vector>
 
 // A number in a content line: written as App()->mystring writes it, or, with a pattern, as
-// App()->myformatstring does, held within +/-MyPDFGenerator::kLargestNumber.
+// App()->myformatstring does, held within +/-MyPDFGenerator::kLargestNumber; without a pattern,
+// one too small to draw is written 0.
 struct ContentNumber {
     double value;
     const char *pattern = nullptr;
@@ -43,12 +46,27 @@ class MyPDFGenerator : public rb::Object {
     static constexpr double kLargestNumber = 2147483647.0;
     // The value held within +/-kLargestNumber.
     static double Bounded(double value);
+    // The smallest magnitude of a number that a content line writes without a pattern, as drawn
+    // on the page (after its Scale): a millionth of a point; a smaller one is written 0. Readers
+    // hold reals as 32-bit floats (some 7 digits) and no device draws a millionth of a point, so
+    // 0 draws the same; and Str writes plain digits, so 1e-300 would take 302 characters, which
+    // MuPDF reads as two numbers. The digits of every larger number are Str's, unchanged.
+    // The rule is the writer's alone, not Str's, so that App()->mystring stays Str with "." and
+    // the window's texts stay as they are: Str also writes the margins converted between units
+    // and an element's colour fractions, which must come back as they went in, and a margin of
+    // 1e-100 inches shown as 0 cm would come back as 0.
+    static constexpr double kSmallestDrawn = 1e-6;
+    // However much the page is scaled up, a smaller magnitude is written 0 all the same, so
+    // that a number takes at most 32 characters: a sign, "0.", 14 zeros and 15 digits. Even at
+    // the largest scale (kLargestNumber) that is some two millionths of a point.
+    static constexpr double kSmallestWritten = 1e-15;
     // The file holds the font resources F0 to F14 (see CloseFile); a page starts with F2.
     static constexpr std::int32_t kFontResources = 15;
     static constexpr std::int32_t kPageStartFont = 2;
 
     // Content operators. None checks call order. Every number is written as passed, held within
-    // +/-kLargestNumber (a circle's points too, which add its centre and radius).
+    // +/-kLargestNumber (a circle's points too, which add its centre and radius), and 0 when it
+    // is too small to draw.
     // Stroking ("RG") then non-stroking ("rg") colour, components 0 to 1 with two decimals.
     void SetRGBColor(double red, double green, double blue);
     void SetLineWidth(double width);
@@ -76,7 +94,8 @@ class MyPDFGenerator : public rb::Object {
     void SetInfo(const std::string &key, const std::string &value);       // does nothing
     void BeginPage(std::int32_t width, std::int32_t height);
     void InitGraphics(); // does nothing
-    // The page's scale, written once per page before anything is drawn.
+    // The page's scale, written once per page before anything is drawn. What is drawn after
+    // it is that much larger, so a smaller number is drawn too (see kSmallestDrawn).
     void Scale(double sx, double sy);
     void EndPage(); // does nothing
 
@@ -188,6 +207,9 @@ class MyPDFGenerator : public rb::Object {
     void AppendPiece(std::string_view text) { line_ += text; }
     void AppendPiece(const ContentNumber &number);
     std::string line_; // the content line being built
+    // The smallest magnitude written without a pattern on this page, in the content's units:
+    // kSmallestDrawn, divided by the page's scale where that is larger than 1.
+    double smallestNumber_ = kSmallestDrawn;
 
     // The text as the body of a PDF literal string: MacRoman bytes, with a backslash before
     // each backslash and parenthesis.
@@ -201,4 +223,16 @@ class MyPDFGenerator : public rb::Object {
     // carriage return. False when the compressor reports a failure.
     bool CompressStream(std::string &framed);
     void WriteFontObject(const char *baseFont);
+
+    // The steps of CloseFile, in order. Replaces `stream` by its framed, deflated form; false,
+    // with the message said, when the compressor failed.
+    bool CompressContent();
+    // Opens `b` on theFile; false, with the message said, when it cannot be created.
+    bool OpenOutputFile();
+    // The header and objects 1 to 22, each object's offset recorded as it begins.
+    void WriteObjects();
+    // The cross-reference table from the recorded offsets, and the trailer after it.
+    void WriteCrossReferenceAndTrailer();
+    // Closes `b`, which puts the new file in place of the old; a failure is said.
+    void CommitOutputFile();
 };

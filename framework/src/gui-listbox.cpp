@@ -25,42 +25,43 @@ namespace rb {
 
 namespace {
 
-// How one column's width is given.
-struct ColumnSpec {
+// The rule that gives one column its width: so many pixels, a percentage of the list's width,
+// or a share of what the others leave.
+struct ColumnWidthRule {
     enum Kind { Pixels, Percent, Rest } kind = Rest;
     double amount = 0;
 };
 
-std::vector<ColumnSpec> ParseColumnWidths(const std::string &widths, std::int32_t columns) {
-    std::vector<ColumnSpec> specs(static_cast<std::size_t>(std::max(columns, 0)));
+std::vector<ColumnWidthRule> ParseColumnWidths(const std::string &widths, std::int32_t columns) {
+    std::vector<ColumnWidthRule> rules(static_cast<std::size_t>(std::max(columns, 0)));
     for (std::int32_t c = 0; c < columns; ++c) {
         std::string entry = Trim(NthField(widths, ",", c + 1));
-        ColumnSpec &spec = specs[static_cast<std::size_t>(c)];
+        ColumnWidthRule &rule = rules[static_cast<std::size_t>(c)];
         if (entry.empty() || entry == "*") {
-            spec.kind = ColumnSpec::Rest;
+            rule.kind = ColumnWidthRule::Rest;
         } else if (entry.back() == '%') {
-            spec.kind = ColumnSpec::Percent;
-            spec.amount = std::max(0.0, Val(entry));
+            rule.kind = ColumnWidthRule::Percent;
+            rule.amount = std::max(0.0, Val(entry));
         } else {
-            spec.kind = ColumnSpec::Pixels;
-            spec.amount = std::max(0.0, Val(entry));
+            rule.kind = ColumnWidthRule::Pixels;
+            rule.amount = std::max(0.0, Val(entry));
         }
     }
-    return specs;
+    return rules;
 }
 
 // The widths in a list `total` pixels wide: pixels and percentages first, then what is left
 // shared evenly by the rest columns.
-std::vector<std::int32_t> ComputeColumnWidths(const std::vector<ColumnSpec> &specs,
+std::vector<std::int32_t> ComputeColumnWidths(const std::vector<ColumnWidthRule> &rules,
                                               std::int32_t total) {
-    std::vector<std::int32_t> widths(specs.size(), 0);
+    std::vector<std::int32_t> widths(rules.size(), 0);
     std::int32_t used = 0;
     std::int32_t rest = 0;
-    for (std::size_t c = 0; c < specs.size(); ++c) {
-        if (specs[c].kind == ColumnSpec::Pixels)
-            widths[c] = ToInt32(specs[c].amount);
-        else if (specs[c].kind == ColumnSpec::Percent)
-            widths[c] = ToInt32(specs[c].amount * total / 100.0);
+    for (std::size_t c = 0; c < rules.size(); ++c) {
+        if (rules[c].kind == ColumnWidthRule::Pixels)
+            widths[c] = ToInt32(rules[c].amount);
+        else if (rules[c].kind == ColumnWidthRule::Percent)
+            widths[c] = ToInt32(rules[c].amount * total / 100.0);
         else
             ++rest;
         used += widths[c];
@@ -68,8 +69,8 @@ std::vector<std::int32_t> ComputeColumnWidths(const std::vector<ColumnSpec> &spe
     const std::int32_t left = std::max(total - used, 0);
     // Pixels the division leaves over go one each to the first rest columns.
     std::int32_t nth = 0;
-    for (std::size_t c = 0; c < specs.size(); ++c) {
-        if (specs[c].kind != ColumnSpec::Rest)
+    for (std::size_t c = 0; c < rules.size(); ++c) {
+        if (rules[c].kind != ColumnWidthRule::Rest)
             continue;
         widths[c] = left / rest + (nth < left % rest ? 1 : 0);
         ++nth;
@@ -208,11 +209,11 @@ struct ListboxImpl : Control::Impl {
             return;
         QHeaderView *header = view->horizontalHeader();
         header->setVisible(heading);
-        const std::vector<ColumnSpec> specs = ParseColumnWidths(widths, columns);
-        const std::vector<std::int32_t> sizes = ComputeColumnWidths(specs, AvailableWidth());
+        const std::vector<ColumnWidthRule> rules = ParseColumnWidths(widths, columns);
+        const std::vector<std::int32_t> sizes = ComputeColumnWidths(rules, AvailableWidth());
         for (int c = 0; c < columns; ++c) {
             const auto at = static_cast<std::size_t>(c);
-            const bool rest = specs[at].kind == ColumnSpec::Rest;
+            const bool rest = rules[at].kind == ColumnWidthRule::Rest;
             view->setColumnHidden(c, !rest && sizes[at] == 0);
             header->setSectionResizeMode(c, rest ? QHeaderView::Stretch : QHeaderView::Fixed);
             if (!rest)

@@ -107,6 +107,61 @@ TEST_F(OperatorText, EachOperatorAppendsItsExactLines) {
     }
 }
 
+// A number below a millionth of a point as drawn is written 0, every other one with Str's
+// digits; a page's scale draws the content larger, and so a smaller number too, down to 1e-15,
+// which takes 32 characters with its sign. Patterns keep their own digits.
+TEST_F(OperatorText, NumbersTooSmallToDrawAreWrittenAsZero) {
+    const OperatorCase cases[] = {
+        {"below a millionth", [](auto &p) { p.MoveTo(9.99e-7, -1e-300); }, "0 0 m\r"},
+        {"a millionth and more keep their digits",
+         [](auto &p) { p.LineTo(1e-6, -0.00000123456789012345); },
+         "0.000001 -0.00000123456789012345 l\r"},
+        {"every number of a circle", [](auto &p) { p.DrawCircle(5e-324, -1e-7, 1e-300); },
+         "0 0 m\r0 0 0 0 0 0 c\r0 0 m\r0 0 0 0 0 0 c\r"
+         "0 0 m\r0 0 0 0 0 0 c\r0 0 m\r0 0 0 0 0 0 c\r S\r"},
+        {"widths and text positions",
+         [](auto &p) {
+             p.SetLineWidth(-4e-7);
+             p.SetTextPos(1e-20, 2);
+             p.Show("");
+         },
+         "0 w\rBT\r/F0 0 Tf\r0 2 Td\r() Tj\rET\r"},
+        {"a scale of 1000 draws a thousandth of a millionth",
+         [](auto &p) {
+             p.Scale(0.5, -1000);
+             p.MoveTo(1e-9, 9e-10);
+         },
+         "0.50000 0 0 -1000.00000  0 0 cm\r0.000000001 0 m\r"},
+        {"a scale below 1 keeps the millionth",
+         [](auto &p) {
+             p.Scale(0.001, 0.001);
+             p.MoveTo(9e-7, 1e-6);
+         },
+         "0.00100 0 0 0.00100  0 0 cm\r0 0.000001 m\r"},
+        {"the largest scale stops at 1e-15",
+         [](auto &p) {
+             p.Scale(1e300, 1);
+             p.LineTo(-1.23456789012345e-15, 9.99999999999999e-16);
+         },
+         "2147483647.00000 0 0 1.00000  0 0 cm\r-0.00000000000000123456789012345 0 l\r"},
+        {"the next page starts unscaled",
+         [](auto &p) {
+             p.Scale(1000, 1000);
+             p.CreateNew();
+             p.MoveTo(1e-9, 1e-6);
+         },
+         "0 0.000001 m\r"},
+        {"patterns round a tiny value", [](auto &p) { p.SetRGBColor(1e-300, -1e-300, 0.004); },
+         "0.00 0.00 0.00 RG\r0.00 0.00 0.00 rg\r"},
+    };
+    for (const OperatorCase &c : cases) {
+        auto writer = rb::New<MyPDFGenerator>();
+        writer->Constructor();
+        c.run(*writer);
+        EXPECT_EQ(writer->stream, c.expected) << c.name;
+    }
+}
+
 TEST_F(OperatorText, MoveToAndLineToKeepTheLastPoint) {
     pdf->MoveTo(1.5, 2.5);
     EXPECT_EQ(pdf->xPos, 1.5);
@@ -244,7 +299,8 @@ TEST_F(OperatorText, DrawRotatedTextGivesOneTextObjectPerCharacter) {
 // A malformed sequence is as many characters as it has bytes, and each is drawn as one "?": the
 // count that spaces the characters and the glyphs written agree.
 TEST_F(OperatorText, DrawRotatedTextGivesEachByteOfMalformedUtf8ItsOwnPlace) {
-    const std::string text = "a\xED\xA0\x80" "b\xE0\x80\x80"; // a surrogate, an overlong NUL
+    const std::string text = "a\xED\xA0\x80"
+                             "b\xE0\x80\x80"; // a surrogate, an overlong NUL
     EXPECT_EQ(rb::Len(text), 8);
     pdf->DrawRotatedText(text, 0, 0, 100, 0, 12);
     const auto lines = Lines(pdf->stream);
@@ -255,7 +311,8 @@ TEST_F(OperatorText, DrawRotatedTextGivesEachByteOfMalformedUtf8ItsOwnPlace) {
     EXPECT_EQ(shown, "(a) Tj (?) Tj (?) Tj (?) Tj (b) Tj (?) Tj (?) Tj (?) Tj ");
     pdf->stream.clear();
     pdf->Show(text);
-    EXPECT_EQ(Lines(pdf->stream).at(3), "(a???b??" "?) Tj"); // split: no trigraph
+    EXPECT_EQ(Lines(pdf->stream).at(3), "(a???b??"
+                                        "?) Tj"); // split: no trigraph
 }
 
 TEST_F(OperatorText, DrawRotatedTextOfNothingOnlySetsTheFont) {

@@ -1,4 +1,4 @@
-// pdf-tools.cpp -- qpdf, pdftoppm and Ghostscript on written files, side by side.
+// pdf-tools.cpp -- qpdf, pdftoppm, MuPDF and Ghostscript on written files, side by side.
 #include "pdf-tools.h"
 
 #include "inflate.h"
@@ -27,15 +27,15 @@ std::vector<std::string> Lines(const std::string &output) {
     return lines;
 }
 
-// The tool's report when it failed or printed anything on its error output but the lines of
-// `limit`; its standard output is dropped, so that only messages count.
+// The tool's report when it failed or printed anything on its error output but the line
+// `passed`; its standard output is dropped, so that only messages count.
 std::string Complaint(const std::string &tool, const std::string &command,
-                      const std::string &limit = "") {
+                      const std::string &passed = "") {
     std::string output;
     const int status = RunCommand("{ { " + command + "; } 2>&1 >/dev/null; }", &output);
     std::string messages;
     for (const std::string &line : Lines(output))
-        if (!line.empty() && line != limit)
+        if (!line.empty() && line != passed)
             messages += line + "\n";
     if (status == 0 && messages.empty())
         return "";
@@ -190,6 +190,15 @@ std::vector<std::string> PdfToolProblems(const std::vector<std::string> &paths, 
         readings.push_back({i, [file] {
                                 return Complaint("pdftoppm", "pdftoppm -scale-to 64 -png " + file,
                                                  "Bogus memory allocation size");
+                            }});
+        // MuPDF (mutool, and the viewers built on it) reads numbers its own way; -q keeps back
+        // its line per page, and a build without colour management says so once, which is no
+        // fault of the file.
+        readings.push_back({i, [file] {
+                                return Complaint("mutool draw",
+                                                 "mutool draw -q -w 64 -h 64 -F pnm -o /dev/null " +
+                                                     file,
+                                                 "warning: ICC support is not available");
                             }});
         // Ghostscript prints nothing for a sound file with -q; its notes that it repaired the
         // file or that the file does not conform go to standard output, so that counts too.

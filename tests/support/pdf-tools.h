@@ -6,8 +6,9 @@
 
 // What the outside PDF tools say about the file, empty when they accept it: qpdf --check must
 // pass without a warning; pdftoppm must render the page and print nothing (an "Unknown font
-// tag" or a syntax warning counts); Ghostscript, where it is installed, must render it without
-// an error and without saying that it repaired the file or that the file does not conform.
+// tag" or a syntax warning counts); MuPDF's mutool draw must render it and print nothing;
+// Ghostscript, where it is installed, must render it without an error and without saying that
+// it repaired the file or that the file does not conform.
 // Without `render` only qpdf reads the file (for a page whose content is deliberately not made
 // of PDF operators).
 // One warning of qpdf's is not taken as its word: "input stream is complete but output may

@@ -1,7 +1,7 @@
 #include "program-shell.h"
 
-#include "Main.h"
 #include "PluginEntrypoints.h"
+#include "Startup.h"
 
 #include "rb/application.h"
 #include "rb/runtime.h"

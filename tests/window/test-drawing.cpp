@@ -304,27 +304,185 @@ std::string ExpectedContent(const std::function<void(MyPDFGenerator &)> &calls, 
     return expected->stream;
 }
 
+// Generates the case's page in the window, to `file`, and checks its content against the
+// case's calls and by the case's own checks; returns the content.
+std::string DrawAndCompare(DrawingWindow &w, const DrawCase &c, const std::string &file) {
+    if (c.setUp)
+        c.setUp(w);
+    for (const Row &row : c.rows)
+        AddElement(w, row.record, row.text);
+    w.PushButtonGenerate_Action();
+    const std::string expected = ExpectedContent(c.calls, c.scaleX, c.scaleY);
+
+    bool ok = false;
+    const std::string content = PageContent(file, &ok);
+    EXPECT_TRUE(ok) << "no complete content stream in " << file;
+    EXPECT_EQ(content, expected) << "got:\n" << content << "\nexpected:\n" << expected;
+    if (c.check)
+        c.check(w, file);
+    return content;
+}
+
 TEST_F(WindowTest, EveryElementRowGetsItsDrawingCalls) {
     for (const DrawCase &c : Cases()) {
         SCOPED_TRACE(c.name);
         rb::Ref<DrawingWindow> w = NewDrawingWindow();
-        if (c.setUp)
-            c.setUp(*w);
-        for (const Row &row : c.rows)
-            AddElement(*w, row.record, row.text);
-        w->PushButtonGenerate_Action();
-        const std::string expected = ExpectedContent(c.calls, c.scaleX, c.scaleY);
-
         const std::string file = folder / "untitled.pdf";
-        bool ok = false;
-        const std::string content = PageContent(file, &ok);
-        ASSERT_TRUE(ok) << "no complete content stream in " << file;
-        EXPECT_EQ(content, expected) << "got:\n" << content << "\nexpected:\n" << expected;
-        if (c.check)
-            c.check(*w, file);
+        DrawAndCompare(*w, c, file);
         EXPECT_EQ(PdfToolProblems(file), "");
         w->Window::Close();
     }
+}
+
+// A number too small to draw, below a millionth of a point on the page (after its scale), is
+// written 0: written out whole, 1e-300 takes 302 characters, which MuPDF reads as two numbers.
+// Every other number keeps its digits, and none is longer than 32 characters. The tiny values
+// come from every kind of element, the margins and the custom paper size.
+TEST_F(WindowTest, NumbersTooSmallToDrawAreWrittenAsZero) {
+    // The usable area's top-left corner is the page's, so that tiny positions draw tiny:
+    // pageX(x) = x and pageY(y) = -y.
+    const auto corner = [](DrawingWindow &w) {
+        SetFieldText(w, "EditLeftMargin", "0");
+        SetFieldText(w, "EditTopMargin", "11");
+        SetFieldText(w, "EditBottomMargin", "-0.5");
+    };
+    const auto leftEdge = [](DrawingWindow &w) { SetFieldText(w, "EditLeftMargin", "0"); };
+    const DrawCase cases[] = {
+        {"a LINE 1e-300 inches from the left edge",
+         {{"LINE 1e-300 1 3 1 1 0 0 0"}},
+         [](MyPDFGenerator &p) { DashedLine(p, 1, 0, 684, 216, 684); },
+         leftEdge,
+         1,
+         1,
+         [](DrawingWindow &, const std::string &file) {
+             // MuPDF reads the line level, at the height of its end.
+             std::string trace;
+             EXPECT_EQ(RunCommand("mutool trace '" + file + "'", &trace), 0) << trace;
+             EXPECT_NE(trace.find("<moveto x=\"0\" y=\"684\"/>"), std::string::npos) << trace;
+         }},
+        {"every number of a LINE",
+         {{"LINE 1e-300 -1e-300 3 1e-300 1e-300 1e-300 1e-300 1e-300"}},
+         [](MyPDFGenerator &p) { DashedLine(p, 0, 0, 0, 216, 0); },
+         corner},
+        {"the positions and steps of a REPEATLINE",
+         {{"REPEATLINE 1e-300 0 3 0 1e-300 -1e-300 1e-300 -2e-300 2 1e-300 0 0 0"}},
+         [](MyPDFGenerator &p) {
+             SolidLine(p, 0, 0, 0, 216, 0);
+             SolidLine(p, 0, 0, 0, 216, 0);
+         },
+         corner},
+        {"a CIRCLE's centre and radius; the circle's small offsets stay",
+         {{"CIRCLE 1e-300 -1e-300 1e-300 1e-300 0 0 0"}, {"CIRCLE 1e-300 -1e-300 1 1 0 0 0"}},
+         [](MyPDFGenerator &p) {
+             p.SetLineWidth(0);
+             p.SetRGBColor(0, 0, 0);
+             p.DrawCircle(0, 0, 0);
+             // The quarter points off the axes by a few millionths of a point keep their digits.
+             p.SetLineWidth(1);
+             p.SetRGBColor(0, 0, 0);
+             p.DrawCircle(0, 0, 72);
+         },
+         corner},
+        {"a RECTANGLE's centre and size",
+         {{"RECTANGLE 1e-300 -1e-300 1e-300 1e-300 1e-300 0 0 0"}},
+         [](MyPDFGenerator &p) {
+             p.SetLineWidth(0);
+             p.SetRGBColor(0, 0, 0);
+             p.MoveTo(0, 0);
+             for (int side = 0; side < 4; ++side)
+                 p.LineTo(0, 0);
+             p.Stroke();
+         },
+         corner},
+        {"a TEXT's position",
+         {{"TEXT 1e-300 -1e-300 12 1 0 1e-300 0 0", "tiny"}},
+         [](MyPDFGenerator &p) {
+             p.SetRGBColor(0, 0, 0);
+             p.SetFont(1, 12);
+             p.SetTextPos(0, 0);
+             p.Show("tiny");
+         },
+         corner},
+        {"a left margin of 5e-324 cm",
+         {{"LINE 0 1 2 1 1 0 0 0"}},
+         [](MyPDFGenerator &p) { DashedLine(p, 1, 0, 735.307086, 56.692914, 735.307086); },
+         [](DrawingWindow &w) {
+             w.ControlByName<rb::PopupMenu>("PopupUnits")->SetListIndex(1);
+             for (const char *margin : {"EditTopMargin", "EditBottomMargin", "EditRightMargin"})
+                 SetFieldText(w, margin, "1");
+             SetFieldText(w, "EditLeftMargin", "5e-324");
+         }},
+        {"a left margin of 1e-100 inches, which a unit change gives back",
+         {{"LINE 0 1 3 1 1 0 0 0"}},
+         [](MyPDFGenerator &p) { DashedLine(p, 1, 0, 684, 216, 684); },
+         [](DrawingWindow &w) { SetFieldText(w, "EditLeftMargin", "1e-100"); },
+         1,
+         1,
+         [](DrawingWindow &w, const std::string &) {
+             // Only the page writes it as 0: the field keeps the framework's digits.
+             w.ControlByName<rb::PopupMenu>("PopupUnits")->SetListIndex(1);
+             w.ControlByName<rb::PopupMenu>("PopupUnits")->SetListIndex(0);
+             EXPECT_EQ(FieldText(w, "EditLeftMargin"), rb::Str(1e-100));
+         }},
+        {"a custom paper of 1e-300 inches a side, raised to 10 points",
+         {{"LINE 1e-300 1e-300 1e-300 1e-300 1 0 0 0"}},
+         [](MyPDFGenerator &p) { DashedLine(p, 1, 0, 10, 0, 10); },
+         [](DrawingWindow &w) {
+             w.ControlByName<rb::PopupMenu>("PopupPaperSize")->SetListIndex(12);
+             SetFieldText(w, "EditCustomWidth", "1e-300");
+             SetFieldText(w, "EditCustomHeight", "1e-300");
+             for (const char *margin :
+                  {"EditTopMargin", "EditBottomMargin", "EditLeftMargin", "EditRightMargin"})
+                 SetFieldText(w, margin, "0");
+         },
+         1,
+         1,
+         [](DrawingWindow &, const std::string &file) {
+             EXPECT_EQ(MediaBox(file), "[0 0 10 10]");
+         }},
+        {"at a scale of 1e10 percent, a millionth of a point is smaller",
+         // 7.2e-11 points drawn at 0.0072; 7.2e-15 drawn at 7.2e-7.
+         {{"LINE 1e-12 1 3 1 1 0 0 0"}, {"LINE 1e-16 1 3 1 1 0 0 0"}},
+         [](MyPDFGenerator &p) {
+             DashedLine(p, 1, 1e-12 * 72, 684, 216, 684);
+             DashedLine(p, 1, 0, 684, 216, 684);
+         },
+         [](DrawingWindow &w) {
+             SetFieldText(w, "EditLeftMargin", "0");
+             SetFieldText(w, "EditXScale", "1e10");
+             SetFieldText(w, "EditYScale", "1e10");
+         },
+         1e8,
+         1e8},
+        {"at the largest scale, numbers below 1e-15 are 0, which keeps them short",
+         // 7.2e-15 points keep their digits; -7.11111111191111e-16 would take 33 characters.
+         {{"LINE 1e-16 1 3 1 1 0 0 0"}, {"LINE -0.00000000000000000987654321098765 1 3 1 1 0 0 0"}},
+         [](MyPDFGenerator &p) {
+             DashedLine(p, 1, 1e-16 * 72, 684, 216, 684);
+             DashedLine(p, 1, 0, 684, 216, 684);
+         },
+         [](DrawingWindow &w) {
+             SetFieldText(w, "EditLeftMargin", "0");
+             SetFieldText(w, "EditXScale", "1e999");
+             SetFieldText(w, "EditYScale", "1e999");
+         },
+         MyPDFGenerator::kLargestNumber,
+         MyPDFGenerator::kLargestNumber},
+    };
+    std::vector<std::string> files;
+    for (const DrawCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        rb::Ref<DrawingWindow> w = NewDrawingWindow();
+        files.push_back(folder / ("page-" + std::to_string(files.size()) + ".pdf"));
+        w->outputFile = rb::GetFolderItem(files.back());
+        const std::string content = DrawAndCompare(*w, c, files.back());
+        EXPECT_EQ(NumbersLongerThan(content, 32), "");
+        w->Window::Close();
+    }
+    // Every reader reads every page, all side by side.
+    const std::vector<std::string> problems = PdfToolProblems(files);
+    for (std::size_t i = 0; i < files.size(); ++i)
+        EXPECT_EQ(problems[i], "") << cases[i].name;
 }
 
 // A page draws at most a million dashes: 2,000 LINEs each just short of the longest dashed one
@@ -359,11 +517,10 @@ TEST_F(WindowTest, APageDrawsAtMostAMillionDashesAndTheLinesPastThemSolid) {
         ++dashed;
     // Checked before the page is rendered, which would take minutes with every line dashed.
     ASSERT_EQ(dashed, 6u) << "dashed lines";
-    ASSERT_TRUE(content == expected) << "the content differs from byte "
-                                     << std::mismatch(content.begin(), content.end(),
-                                                      expected.begin(), expected.end())
-                                                .first -
-                                            content.begin();
+    ASSERT_TRUE(content == expected)
+        << "the content differs from byte "
+        << std::mismatch(content.begin(), content.end(), expected.begin(), expected.end()).first -
+               content.begin();
     EXPECT_EQ(PdfToolProblems(file), "");
 }
 
@@ -420,8 +577,8 @@ TEST_F(WindowTest, TextFontNumbersWithoutAFontDrawInThePageStartFont) {
 // points add a bounded centre and a bounded radius.
 TEST_F(WindowTest, EveryNumberOnThePageStaysWithinThePdfIntegerRange) {
     const char *const records[] = {
-        "CIRCLE 1e308 1e308 1e400 1 0 0 0",      "CIRCLE -1e308 -1e308 1e400 1 0 0 0",
-        "CIRCLE -1e308 1e308 -1e400 1e400 0 0 0", "CIRCLE 1 1 2147483647 1 0 0 0",
+        "CIRCLE 1e308 1e308 1e400 1 0 0 0",           "CIRCLE -1e308 -1e308 1e400 1 0 0 0",
+        "CIRCLE -1e308 1e308 -1e400 1e400 0 0 0",     "CIRCLE 1 1 2147483647 1 0 0 0",
         "RECTANGLE -1e308 1e308 1e400 1e400 1 0 0 0",
     };
     for (const char *record : records) {

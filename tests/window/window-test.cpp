@@ -7,10 +7,11 @@
 
 #include "rb/testdriver.h"
 
-
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 #include <sys/wait.h>
 
 void WindowTest::SetUp() {
@@ -81,4 +82,27 @@ std::string Subject(const std::string &pdfPath) {
     return line.empty() ? line : line.substr(0, line.size() - 1);
 }
 
-
+std::string NumbersLongerThan(const std::string &content, std::size_t longest) {
+    std::string found;
+    for (std::size_t at = 0; at < content.size();) {
+        const std::size_t end = std::min(content.find('\r', at), content.size());
+        const std::string_view line = std::string_view(content).substr(at, end - at);
+        at = end + 1;
+        if (line.ends_with(" Tj"))
+            continue;
+        // Words between blanks, a dash array's brackets taken off.
+        for (std::size_t w = 0; w < line.size();) {
+            const std::size_t wordEnd = std::min(line.find(' ', w), line.size());
+            std::string_view word = line.substr(w, wordEnd - w);
+            w = wordEnd + 1;
+            if (word.starts_with('['))
+                word.remove_prefix(1);
+            if (word.ends_with(']'))
+                word.remove_suffix(1);
+            if (!word.empty() && word.find_first_not_of("-.0123456789") == std::string_view::npos &&
+                word.size() > longest)
+                found.append(word).push_back(' ');
+        }
+    }
+    return found;
+}

@@ -42,4 +42,6 @@ std::string PageContent(const std::string &pdfPath, bool *ok);
 std::string MediaBox(const std::string &pdfPath);
 // The document information's subject, e.g. "Width: 612  Height: 792".
 std::string Subject(const std::string &pdfPath);
-
+// The numbers of a content stream longer than `longest` characters, each followed by a blank;
+// the strings that text objects show are not read.
+std::string NumbersLongerThan(const std::string &content, std::size_t longest);

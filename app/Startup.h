@@ -1,4 +1,4 @@
-// Main.h -- start-up: the steps that run once, in order, before the event loop.
+// Startup.h -- start-up: the steps that run once, in order, before the event loop.
 #pragma once
 
 // Binds the plug-ins, registers the file types, makes the application object with its menu

@@ -1,6 +1,6 @@
 // The program's entry point: the framework starts, _Main runs, the framework's exit status
 // becomes the process's.
-#include "Main.h"
+#include "Startup.h"
 
 #include "rb/application.h"
 

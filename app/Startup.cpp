@@ -1,4 +1,4 @@
-#include "Main.h"
+#include "Startup.h"
 
 #include "App.h"
 #include "FileTypes.h"
