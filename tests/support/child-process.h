@@ -1,14 +1,16 @@
 // child-process.h -- running part of a test where it cannot harm the test process: in a
-// forked child (as another user, or after process-wide set-up that runs once), and under a
-// guard that turns a hang into a failure.
+// forked child (as another user, without a working folder, or after process-wide set-up that
+// runs once), and under a guard that turns a hang into a failure.
 #pragma once
 
 #include <grp.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -104,4 +106,20 @@ inline std::string CannotRunAsNobody() {
     if (tried.status != 0)
         return std::string("this process cannot become \"nobody\": ") + std::strerror(tried.status);
     return "";
+}
+
+// Runs `body` as RunInChild does, in a working folder that is gone: the child makes a folder in
+// `parent`, enters it and removes it, as when the user deletes the folder a program was started
+// in. Relative names then have no folder to be taken from. Exit status 125 means the child
+// could not leave itself without a working folder.
+inline ChildResult RunWithoutWorkingFolder(const std::string &parent,
+                                           const std::function<int()> &body) {
+    return RunInChild([&] {
+        const std::string folder = parent + "/removed working folder";
+        char here[PATH_MAX];
+        if (mkdir(folder.c_str(), 0700) != 0 || chdir(folder.c_str()) != 0 ||
+            rmdir(folder.c_str()) != 0 || getcwd(here, sizeof here) != nullptr)
+            return 125;
+        return body();
+    });
 }

@@ -5,7 +5,10 @@
 
 #include "rb/testdriver.h"
 
+#include "child-process.h"
+
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
@@ -80,6 +83,42 @@ TEST_F(WindowTest, TheDefaultOutputFileIsWrittenUnaskedOnlyWhereItIsAPDFOrNothin
             EXPECT_EQ(PdfToolProblems(folder / "untitled.pdf"), "");
             EXPECT_EQ(td::LaunchedFiles(), std::vector<std::string>{folder / "untitled.pdf"});
         }
+    }
+}
+
+// Where the working folder is gone, a new window's "untitled.pdf" is a name the system cannot
+// resolve: Generate says why the file could not be written, and writes nothing elsewhere, such
+// as /untitled.pdf, which the name never meant. Run in a child without a working folder; a
+// /untitled.pdf that was there before is someone else's and must stay as it was.
+TEST_F(WindowTest, WithoutAWorkingFolderTheDefaultOutputFileFailsWithItsReason) {
+    const std::string atRoot = "/untitled.pdf";
+    struct stat before {};
+    const bool existed = lstat(atRoot.c_str(), &before) == 0;
+    const std::string report = folder / "report";
+    const ChildResult child = RunWithoutWorkingFolder(folder.Path(), [&] {
+        auto w = NewDrawingWindow();
+        td::Script({td::MessageButton("OK")});
+        Generate(*w);
+        std::string seen = w->outputFile->NativePath() + "\n";
+        for (const td::DialogRecord &dialog : td::Dialogs())
+            seen += dialog.text + "\n";
+        TempFolder::Put(report, seen);
+        return 0;
+    });
+    struct stat after {};
+    const bool exists = lstat(atRoot.c_str(), &after) == 0;
+    if (exists && !existed)
+        std::filesystem::remove(atRoot);
+    ASSERT_TRUE(child.exited && child.status == 0) << child.Describe();
+    EXPECT_EQ(TempFolder::Get(report),
+              "untitled.pdf\n"
+              "Unable to open the file untitled.pdf: the file or its folder does not exist.\n");
+    EXPECT_EQ(exists, existed) << atRoot << " was written";
+    if (exists && existed) {
+        EXPECT_TRUE(after.st_ino == before.st_ino && after.st_size == before.st_size &&
+                    after.st_mtim.tv_sec == before.st_mtim.tv_sec &&
+                    after.st_mtim.tv_nsec == before.st_mtim.tv_nsec)
+            << atRoot << " was written";
     }
 }
 
