@@ -122,6 +122,41 @@ TEST_F(WindowTest, WithoutAWorkingFolderTheDefaultOutputFileFailsWithItsReason) 
     }
 }
 
+// What a generation finds at its output file, links followed: a PDF file, which it may replace
+// unasked; nothing, which only "no such file" is, where it makes one; or something else, a file
+// of another kind or one that cannot be opened at all.
+TEST_F(WindowTest, IsPDFFileTellsAPDFFileNothingAndSomethingElseApart) {
+    using Check = DrawingWindow::FileCheck;
+    const auto text = [](Check check) {
+        return check == Check::PDFFile        ? "a PDF file"
+               : check == Check::NothingThere ? "nothing there"
+                                              : "something else";
+    };
+    TempFolder::Put(folder / "page.pdf", "%PDF-1.4\r");
+    std::filesystem::create_symlink("page.pdf", folder / "link to a page.pdf");
+    std::filesystem::create_symlink("gone.pdf", folder / "link to nothing.pdf");
+    TempFolder::Put(folder / "notes.pdf", "notes");
+    TempFolder::Put(folder / "empty.pdf", "");
+    std::filesystem::create_directory(folder / "folder.pdf");
+    ASSERT_EQ(mkfifo((folder / "pipe.pdf").c_str(), 0666), 0);
+    std::filesystem::create_symlink("round.pdf", folder / "round.pdf");
+    const struct {
+        const char *name;
+        Check expected;
+    } cases[] = {
+        {"page.pdf", Check::PDFFile},         {"link to a page.pdf", Check::PDFFile},
+        {"missing.pdf", Check::NothingThere}, {"link to nothing.pdf", Check::NothingThere},
+        {"notes.pdf", Check::SomethingElse},  {"empty.pdf", Check::SomethingElse},
+        {"folder.pdf", Check::SomethingElse}, {"pipe.pdf", Check::SomethingElse},
+        {"round.pdf", Check::SomethingElse},
+    };
+    for (const auto &c : cases) {
+        HangGuard guard;
+        EXPECT_STREQ(text(DrawingWindow::IsPDFFile(*rb::GetFolderItem(c.name))), text(c.expected))
+            << c.name;
+    }
+}
+
 TEST_F(WindowTest, ShiftGenerateAsksAndCancellingWritesAndOpensNothing) {
     auto w = NewDrawingWindow();
     td::Script({td::Cancel(td::DialogKind::Save)});
