@@ -15,7 +15,6 @@
 #include "rb/text.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -101,7 +100,7 @@ void DrawingWindow::DoFilename() {
     // just now (a new window's "untitled.pdf", one a settings file named, one chosen at an
     // earlier generation) is written only while nothing is there or it is still a PDF file,
     // links followed; anything else there, a text file or a link to one, makes the dialog ask.
-    if (outputFile && !IsPDFFile(*outputFile) && outputFile->LastErrorCode() != ENOENT)
+    if (outputFile && IsPDFFile(*outputFile) == FileCheck::SomethingElse)
         ForgetOutputFile();
     if (!outputFile)
         outputFile = rb::GetSaveFolderItem("", "Untitled.pdf");

@@ -29,6 +29,7 @@
 #include "rb/text.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -284,11 +285,14 @@ rb::Ref<rb::FolderItem> DrawingWindow::ReadAlias(rb::BinaryStream &b) {
     // The refreshed record is only the plug-in's: no file is written while loading.
     if (alias->needsUpdate())
         alias->Update(nullptr, found.get());
-    return IsPDFFile(*found) ? found : nullptr;
+    return IsPDFFile(*found) == FileCheck::PDFFile ? found : nullptr;
 }
 
-bool DrawingWindow::IsPDFFile(rb::FolderItem &f) {
-    // Only a regular file opens; a missing file, a folder or a device does not.
+DrawingWindow::FileCheck DrawingWindow::IsPDFFile(rb::FolderItem &f) {
+    // Only a regular file opens; a missing file, a folder or a device does not, and only a
+    // missing one leaves room for a new file.
     rb::Ref<rb::BinaryStream> b = f.OpenAsBinaryFile(false);
-    return b && b->Read(5) == "%PDF-";
+    if (!b)
+        return f.LastErrorCode() == ENOENT ? FileCheck::NothingThere : FileCheck::SomethingElse;
+    return b->Read(5) == "%PDF-" ? FileCheck::PDFFile : FileCheck::SomethingElse;
 }

@@ -111,11 +111,14 @@ class DrawingWindow : public rb::Window {
     void WriteAlias(rb::Ref<rb::FolderItem> f, rb::BinaryStream &b);
     // The file that the next alias record in b finds when it is a PDF file, or nil.
     rb::Ref<rb::FolderItem> ReadAlias(rb::BinaryStream &b);
-    // Whether f is a regular file (links followed) that begins as a PDF file does. A
-    // generation replaces its output file without asking, and a record or a new window's
-    // default may name any file at all: only such a file is replaced unasked. Leaves
-    // f.LastErrorCode() saying why it could not be opened.
-    static bool IsPDFFile(rb::FolderItem &f);
+    // What is at an output file, links followed: a PDF file (a regular file that begins as a
+    // PDF file does), nothing (no such file, ENOENT: a generation creates it), or something
+    // else (any other file, a folder, a device, or a file that cannot be opened for any other
+    // reason). A generation replaces its output file without asking, and a record or a new
+    // window's default may name any file at all: only a PDF file is replaced unasked, and only
+    // where nothing is there is one made.
+    enum class FileCheck { PDFFile, NothingThere, SomethingElse };
+    static FileCheck IsPDFFile(rb::FolderItem &f);
 
     // Saving and closing: Save writes to thisFile (asking for one while there is none), Save As
     // always asks; both return false. Close saves a modified document without asking, to its

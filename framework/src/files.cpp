@@ -1,4 +1,4 @@
-// files.cpp -- FolderItem: a file or folder by its absolute native path, and GetFolderItem.
+// files.cpp -- FolderItem: a file or folder by its native path, and GetFolderItem.
 #include "rb/files.h"
 #include "filetypes-internal.h"
 
@@ -12,16 +12,24 @@ namespace rb {
 
 namespace {
 
-// An absolute path without "." components, doubled or trailing "/" (except for the root).
-// ".." is never dropped as text: the system takes it from the folder it reaches, which may be
-// a linked folder elsewhere, so the folder before it is asked of the system (realpath). Where
-// that folder cannot be reached, ".." stays in the path for the system to resolve.
-std::string Absolute(const std::string &path) {
+// The path without "." components, doubled or trailing "/" (except for the root).
+// A relative path is taken against the working folder. Where that folder cannot be found (it
+// was removed), the path stays relative, its ".." as written: the system takes it against the
+// same folder at every use and fails as it fails, and no other folder, such as the root, is
+// put in front of it.
+// In an absolute path ".." is never dropped as text: the system takes it from the folder it
+// reaches, which may be a linked folder elsewhere, so the folder before it is asked of the
+// system (realpath). Where that folder cannot be reached, ".." stays in the path for the system
+// to resolve.
+std::string Normalized(const std::string &path) {
     std::string whole = path;
+    bool relative = false;
     if (whole.front() != '/') {
         std::error_code ec;
         const std::string here = std::filesystem::current_path(ec).string();
-        whole = (ec ? std::string() : here) + "/" + path;
+        relative = ec || here.empty() || here.front() != '/';
+        if (!relative)
+            whole = here + "/" + path;
     }
     std::string out;
     for (std::size_t at = 0; at <= whole.size();) {
@@ -32,6 +40,10 @@ std::string Absolute(const std::string &path) {
         at = end + 1;
         if (part.empty() || part == ".")
             continue;
+        if (relative) {
+            out += (out.empty() ? "" : "/") + part;
+            continue;
+        }
         if (part == "..") {
             char *real = ::realpath(out.empty() ? "/" : out.c_str(), nullptr);
             struct stat st;
@@ -46,7 +58,9 @@ std::string Absolute(const std::string &path) {
         }
         out += "/" + part;
     }
-    return out.empty() ? "/" : out;
+    if (out.empty())
+        return relative ? "." : "/";
+    return out;
 }
 
 } // namespace
@@ -56,7 +70,7 @@ FolderItem::FolderItem(std::string absolutePath) : path_(std::move(absolutePath)
 Ref<FolderItem> FolderItem::FromPath(const std::string &path) {
     if (path.empty())
         return nullptr;
-    return Ref<FolderItem>(new FolderItem(Absolute(path)));
+    return Ref<FolderItem>(new FolderItem(Normalized(path)));
 }
 
 std::string FolderItem::Name() const {
@@ -84,7 +98,13 @@ std::int64_t FolderItem::Length() const {
 Ref<FolderItem> FolderItem::Parent() const {
     if (path_ == "/")
         return nullptr;
+    // ".." left for the system (and the working folder ".") has its parent one ".." further up,
+    // not in the text before it; a relative name without a folder is in the working folder.
+    if (path_ == "." || Name() == "..")
+        return Ref<FolderItem>(new FolderItem(path_ == "." ? ".." : path_ + "/.."));
     const std::size_t slash = path_.rfind('/');
+    if (slash == std::string::npos)
+        return Ref<FolderItem>(new FolderItem("."));
     return Ref<FolderItem>(new FolderItem(slash == 0 ? "/" : path_.substr(0, slash)));
 }
 

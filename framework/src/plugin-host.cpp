@@ -124,7 +124,8 @@ void *ServiceMemoryBlockGetPtr(void *memoryBlock) {
 char *ServiceFolderItemNativePath(void *folderItem) {
     try {
         auto *item = dynamic_cast<FolderItem *>(static_cast<Object *>(folderItem));
-        if (!item)
+        // An item left relative (its working folder is gone) has no absolute path to give.
+        if (!item || item->NativePath().front() != '/')
             return nullptr;
         if (!item->Exists()) {
             Ref<FolderItem> parent = item->Parent();

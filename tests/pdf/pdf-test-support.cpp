@@ -9,10 +9,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <sys/wait.h>
 
 void PdfTest::SetUp() {
@@ -30,14 +33,15 @@ void PdfTest::TearDown() {
 
 TempFolder::TempFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "vellumet-pdf-XXXXXX").string();
-    if (mkdtemp(pattern.data()))
-        path_ = pattern;
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("no temporary folder could be made as " + pattern + ": " +
+                                 std::strerror(errno));
+    path_ = pattern;
 }
 
 TempFolder::~TempFolder() {
     std::error_code ec;
-    if (!path_.empty())
-        std::filesystem::remove_all(path_, ec);
+    std::filesystem::remove_all(path_, ec);
 }
 
 std::vector<std::string> TempFolder::Names() const {

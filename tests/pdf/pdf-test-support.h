@@ -26,6 +26,8 @@ class PdfTest : public testing::Test {
 };
 
 // A fresh folder under the system's temporary folder, removed with its contents afterwards.
+// One that cannot be made throws, failing its test at once rather than letting the test write at
+// the root.
 class TempFolder {
   public:
     TempFolder();

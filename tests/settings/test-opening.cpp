@@ -210,6 +210,42 @@ TEST_F(WindowTest, AFileWhoseReadingFailsIsNoDocument) {
                                       "message";
     }
     EXPECT_EQ(TempFolder::Get(folder / "doc.setf"), bytes);
+
+// Where the working folder is gone, opening a relative name (as `vellumet doc.setf` started
+// there does) reads no file elsewhere, such as the one of that name at the root, which the name
+// never meant: the window is a new document for the name, and saving it fails with the
+// system's reason and leaves the root's file as it was. Run in a child without a working
+// folder; the file at the root has a name of this test's own.
+TEST_F(WindowTest, WithoutAWorkingFolderARelativeDocumentIsNoFileElsewhere) {
+    const std::string name = "vellumet-test-" + std::to_string(getpid()) + ".setf";
+    const std::string atRoot = "/" + name;
+    SaveDocument(name);
+    std::filesystem::copy_file(folder / name, atRoot);
+    const std::string rootBytes = TempFolder::Get(atRoot);
+    const std::string report = folder / "report";
+    const ChildResult child = RunWithoutWorkingFolder(folder.Path(), [&] {
+        App()->OpenDocument(rb::GetFolderItem(name));
+        std::string seen;
+        for (const rb::Ref<DrawingWindow> &w : DrawingWindows()) {
+            seen += (w->thisFile ? w->thisFile->NativePath() : "no file") + ", paper " +
+                    std::to_string(w->ControlByName<rb::PopupMenu>("PopupPaperSize")->ListIndex()) +
+                    ", " + std::to_string(w->ControlByName<rb::Listbox>("ListBox1")->ListCount()) +
+                    " rows\n";
+            td::Script({td::MessageButton("OK")});
+            td::ChooseMenuItem(*w, "FileSave");
+        }
+        for (const td::DialogRecord &dialog : td::Dialogs())
+            seen += dialog.text + "\n";
+        TempFolder::Put(report, seen);
+        return 0;
+    });
+    const std::string rootBytesAfter = TempFolder::Get(atRoot);
+    std::filesystem::remove(atRoot);
+    ASSERT_TRUE(child.exited && child.status == 0) << child.Describe();
+    EXPECT_EQ(TempFolder::Get(report), name + ", paper 0, 0 rows\n" +
+                                           "Unable to save the settings file " + name +
+                                           ": the file or its folder does not exist.\n");
+    EXPECT_TRUE(rootBytesAfter == rootBytes) << atRoot << " was written";
 }
 
 TEST_F(WindowTest, OpenCommandAsksForASettingsFile) {

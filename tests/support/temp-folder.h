@@ -3,23 +3,32 @@
 #pragma once
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 class TempFolder {
   public:
+    // A folder that cannot be made throws, which fails the test that wanted it at once (the
+    // test framework reports an exception in a test or its fixture as that test's failure):
+    // with no folder, every name built on it would be a name under the working folder or the
+    // root, and the test would create, change and remove files there.
     TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vellumet-test-XXXXXX").string();
-        if (mkdtemp(pattern.data()))
-            path_ = pattern;
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "vellumet-test-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            throw std::runtime_error("no temporary folder could be made as " + pattern + ": " +
+                                     std::strerror(errno));
+        path_ = pattern;
     }
     ~TempFolder() {
         std::error_code ec;
-        if (!path_.empty())
-            std::filesystem::remove_all(path_, ec);
+        std::filesystem::remove_all(path_, ec);
     }
     TempFolder(const TempFolder &) = delete;
     TempFolder &operator=(const TempFolder &) = delete;

@@ -5,7 +5,10 @@
 
 #include "rb/testdriver.h"
 
+#include "child-process.h"
+
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
@@ -80,6 +83,77 @@ TEST_F(WindowTest, TheDefaultOutputFileIsWrittenUnaskedOnlyWhereItIsAPDFOrNothin
             EXPECT_EQ(PdfToolProblems(folder / "untitled.pdf"), "");
             EXPECT_EQ(td::LaunchedFiles(), std::vector<std::string>{folder / "untitled.pdf"});
         }
+    }
+}
+
+// Where the working folder is gone, a new window's "untitled.pdf" is a name the system cannot
+// resolve: Generate says why the file could not be written, and writes nothing elsewhere, such
+// as /untitled.pdf, which the name never meant. Run in a child without a working folder; a
+// /untitled.pdf that was there before is someone else's and must stay as it was.
+TEST_F(WindowTest, WithoutAWorkingFolderTheDefaultOutputFileFailsWithItsReason) {
+    const std::string atRoot = "/untitled.pdf";
+    struct stat before {};
+    const bool existed = lstat(atRoot.c_str(), &before) == 0;
+    const std::string report = folder / "report";
+    const ChildResult child = RunWithoutWorkingFolder(folder.Path(), [&] {
+        auto w = NewDrawingWindow();
+        td::Script({td::MessageButton("OK")});
+        Generate(*w);
+        std::string seen = w->outputFile->NativePath() + "\n";
+        for (const td::DialogRecord &dialog : td::Dialogs())
+            seen += dialog.text + "\n";
+        TempFolder::Put(report, seen);
+        return 0;
+    });
+    struct stat after {};
+    const bool exists = lstat(atRoot.c_str(), &after) == 0;
+    if (exists && !existed)
+        std::filesystem::remove(atRoot);
+    ASSERT_TRUE(child.exited && child.status == 0) << child.Describe();
+    EXPECT_EQ(TempFolder::Get(report),
+              "untitled.pdf\n"
+              "Unable to open the file untitled.pdf: the file or its folder does not exist.\n");
+    EXPECT_EQ(exists, existed) << atRoot << " was written";
+    if (exists && existed) {
+        EXPECT_TRUE(after.st_ino == before.st_ino && after.st_size == before.st_size &&
+                    after.st_mtim.tv_sec == before.st_mtim.tv_sec &&
+                    after.st_mtim.tv_nsec == before.st_mtim.tv_nsec)
+            << atRoot << " was written";
+    }
+}
+
+// What a generation finds at its output file, links followed: a PDF file, which it may replace
+// unasked; nothing, which only "no such file" is, where it makes one; or something else, a file
+// of another kind or one that cannot be opened at all.
+TEST_F(WindowTest, IsPDFFileTellsAPDFFileNothingAndSomethingElseApart) {
+    using Check = DrawingWindow::FileCheck;
+    const auto text = [](Check check) {
+        return check == Check::PDFFile        ? "a PDF file"
+               : check == Check::NothingThere ? "nothing there"
+                                              : "something else";
+    };
+    TempFolder::Put(folder / "page.pdf", "%PDF-1.4\r");
+    std::filesystem::create_symlink("page.pdf", folder / "link to a page.pdf");
+    std::filesystem::create_symlink("gone.pdf", folder / "link to nothing.pdf");
+    TempFolder::Put(folder / "notes.pdf", "notes");
+    TempFolder::Put(folder / "empty.pdf", "");
+    std::filesystem::create_directory(folder / "folder.pdf");
+    ASSERT_EQ(mkfifo((folder / "pipe.pdf").c_str(), 0666), 0);
+    std::filesystem::create_symlink("round.pdf", folder / "round.pdf");
+    const struct {
+        const char *name;
+        Check expected;
+    } cases[] = {
+        {"page.pdf", Check::PDFFile},         {"link to a page.pdf", Check::PDFFile},
+        {"missing.pdf", Check::NothingThere}, {"link to nothing.pdf", Check::NothingThere},
+        {"notes.pdf", Check::SomethingElse},  {"empty.pdf", Check::SomethingElse},
+        {"folder.pdf", Check::SomethingElse}, {"pipe.pdf", Check::SomethingElse},
+        {"round.pdf", Check::SomethingElse},
+    };
+    for (const auto &c : cases) {
+        HangGuard guard;
+        EXPECT_STREQ(text(DrawingWindow::IsPDFFile(*rb::GetFolderItem(c.name))), text(c.expected))
+            << c.name;
     }
 }
 

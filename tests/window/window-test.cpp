@@ -17,7 +17,6 @@
 void WindowTest::SetUp() {
     StartProgramShell();
     rb::testdriver::Reset();
-    ASSERT_FALSE(folder.Path().empty()) << "no temporary folder";
     oldFolder_ = std::filesystem::current_path().string();
     std::filesystem::current_path(folder.Path());
 }

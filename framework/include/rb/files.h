@@ -18,6 +18,13 @@ public:
     // directory. ".." leads where the system takes it, from the folder before it as the
     // system reaches it (a linked folder's real parent), never by dropping text. Null for an
     // empty path.
+    // Where the working directory cannot be found (it was removed), a relative path stays
+    // relative, without "." components and doubled "/" and with its ".." as written: it is the
+    // system's to resolve at every use, so that opening or creating the file fails with the
+    // system's reason (ENOENT) and nothing is read or written in any other folder. Such an
+    // item's Name is its last component; its Parent is the path without that component, "."
+    // (the working directory) for a single name, and one ".." further up for "." or a path
+    // ending in ".."; a Child is the path with the name added.
     static Ref<FolderItem> FromPath(const std::string &path);
 
     const std::string &NativePath() const { return path_; }
@@ -103,8 +110,9 @@ constexpr std::int32_t kNotARegularFile = -1;
 // LastErrorCode; "" for 0.
 std::string FileErrorReason(std::int32_t code);
 
-// The item called `name` in the default folder (the current working directory); null for an
-// empty name.
+// The item called `name` in the default folder (the current working directory), as
+// FolderItem::FromPath makes it: relative, for the system to resolve, where that folder
+// cannot be found. Null for an empty name.
 Ref<FolderItem> GetFolderItem(const std::string &name);
 
 // A byte stream on an open file. Integers are big-endian. A read past the end gives 0 or the

@@ -1,12 +1,17 @@
 // test-files.cpp -- FolderItem, GetFolderItem and the file-type registry.
 #include "rb/files.h"
 
+#include "child-process.h"
 #include "temp-folder.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <functional>
+#include <sstream>
 
 using namespace rb;
 
@@ -23,6 +28,9 @@ class InFolder {
   private:
     std::filesystem::path old_;
 };
+
+// An item's path, "null" for none.
+std::string PathOf(const Ref<FolderItem> &item) { return item ? item->NativePath() : "null"; }
 
 TEST(FolderItem, NamesPathsAndExistence) {
     TempFolder tmp;
@@ -67,6 +75,70 @@ TEST(GetFolderItem, ResolvesAgainstTheWorkingDirectory) {
     EXPECT_EQ(item->NativePath(), real + "/untitled.pdf");
     EXPECT_FALSE(GetFolderItem(""));
     EXPECT_EQ(GetFolderItem("sub/x.pdf")->NativePath(), real + "/sub/x.pdf");
+}
+
+// Where the working folder is gone (removed while the program runs in it), a relative name is
+// the system's to resolve: the item keeps it relative, without "." and doubled "/" and with
+// ".." as written, so that every use fails as the system fails it, and nothing is read or made
+// in a folder the name did not mean, such as the root. Run in a child without a working folder;
+// the name is this test's own, so that a file the root must not get is known to be its.
+TEST(FolderItem, RelativeNamesWithoutAWorkingFolderAreLeftToTheSystem) {
+    TempFolder tmp;
+    const std::string name = "vellumet-test-" + std::to_string(getpid()) + ".setf";
+    const struct {
+        const char *name;
+        std::function<std::string()> got;
+        std::string expected;
+    } cases[] = {
+        {"a name", [&] { return PathOf(FolderItem::FromPath(name)); }, name},
+        {"\".\" and doubled \"/\"",
+         [] { return PathOf(FolderItem::FromPath("./sub//doc.setf/.")); }, "sub/doc.setf"},
+        {"\"..\" first", [] { return PathOf(FolderItem::FromPath("../doc.setf")); }, "../doc.setf"},
+        {"\"..\" after a folder", [] { return PathOf(FolderItem::FromPath("sub/../doc.setf")); },
+         "sub/../doc.setf"},
+        {"the working folder itself", [] { return PathOf(FolderItem::FromPath("./")); }, "."},
+        {"GetFolderItem", [&] { return PathOf(GetFolderItem(name)); }, name},
+        {"an absolute path", [] { return PathOf(FolderItem::FromPath("/a/./b")); }, "/a/b"},
+        {"Name", [] { return FolderItem::FromPath("sub/doc.setf")->Name(); }, "doc.setf"},
+        {"Parent of a path in a folder",
+         [] { return PathOf(FolderItem::FromPath("sub/doc.setf")->Parent()); }, "sub"},
+        {"Parent of a name", [] { return PathOf(FolderItem::FromPath("doc.setf")->Parent()); },
+         "."},
+        {"Parent of the working folder", [] { return PathOf(FolderItem::FromPath(".")->Parent()); },
+         ".."},
+        {"Parent of \"..\"", [] { return PathOf(FolderItem::FromPath("..")->Parent()); }, "../.."},
+        {"Child of the working folder",
+         [] { return PathOf(FolderItem::FromPath(".")->Child("doc.setf")); }, "doc.setf"},
+        {"Child of a folder", [] { return PathOf(FolderItem::FromPath("sub")->Child("doc.setf")); },
+         "sub/doc.setf"},
+        {"saving a file",
+         [&] {
+             Ref<FolderItem> item = GetFolderItem(name);
+             Ref<BinaryStream> out = item->CreateBinaryFile("Setf");
+             if (!out)
+                 return "refused, error " + std::to_string(item->LastErrorCode());
+             out->Write("saved");
+             return std::string(out->Close() ? "saved" : "not closed");
+         },
+         "refused, error " + std::to_string(ENOENT)},
+    };
+    const std::string report = tmp / "report";
+    const ChildResult child = RunWithoutWorkingFolder(tmp.Path(), [&] {
+        std::string lines;
+        for (const auto &c : cases)
+            lines += c.got() + "\n";
+        TempFolder::Put(report, lines);
+        return 0;
+    });
+    const bool madeAtTheRoot = std::filesystem::remove("/" + name);
+    ASSERT_TRUE(child.exited && child.status == 0) << child.Describe();
+    std::istringstream got(TempFolder::Get(report));
+    for (const auto &c : cases) {
+        std::string line;
+        std::getline(got, line);
+        EXPECT_EQ(line, c.expected) << c.name;
+    }
+    EXPECT_FALSE(madeAtTheRoot) << "the save wrote /" << name;
 }
 
 TEST(FileType, RegistryByName) {

@@ -4,6 +4,7 @@
 #include "rb/files.h"
 #include "rb/runtime.h"
 
+#include "child-process.h"
 #include "temp-folder.h"
 
 #include <gtest/gtest.h>
@@ -384,6 +385,16 @@ TEST_F(PluginHost, MemoryBlocksAndFolderItemsCross) {
     EXPECT_EQ(pathOf(tmp / "new.gz"), tmp / "new.gz"); // not yet there, in an existing folder
     EXPECT_EQ(pathOf(tmp / "no-folder/new.gz"), "");
     EXPECT_EQ(PluginStringTake(nativePath(obj->Instance(), nullptr)), "");
+    // A relative name without a working folder has no absolute path to hand over.
+    const std::string report = tmp / "relative";
+    const ChildResult child = RunWithoutWorkingFolder(tmp.Path(), [&] {
+        std::string path = pathOf("new.gz");
+        path += " (the path handed over)";
+        TempFolder::Put(report, path);
+        return 0;
+    });
+    ASSERT_TRUE(child.exited && child.status == 0) << child.Describe();
+    EXPECT_EQ(TempFolder::Get(report), " (the path handed over)");
 
     auto makeItem = Entry<void *(*)(void *, FrameworkString *)>(
         kClass + ".MakeItem(path as string) as folderitem");

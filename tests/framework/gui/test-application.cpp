@@ -2,6 +2,9 @@
 // Close event, and the end of the loop when the last window closes.
 #include "gui-fixture.h"
 
+#include "child-process.h"
+#include "temp-folder.h"
+
 #include <filesystem>
 
 using namespace rb;
@@ -78,6 +81,22 @@ TEST_F(LoopTest, EachDocumentOnTheCommandLineIsOpenedAndNoWindowMeansNoLoop) {
     EXPECT_EQ(app->log, (EventLog{"Open", "OpenDocument " + cwd + "/relative.setf",
                                   "OpenDocument /tmp/absolute.setf", "Close"}))
         << Describe(app->log);
+}
+
+// Where the working folder is gone, a relative document reaches OpenDocument as it stands, for
+// the system to resolve (and refuse), never as a name at the root. Run in a child without a
+// working folder.
+TEST_F(LoopTest, ARelativeDocumentWithoutAWorkingFolderStaysRelative) {
+    TempFolder tmp;
+    const std::string report = tmp / "events";
+    const ChildResult child = RunWithoutWorkingFolder(tmp.Path(), [&] {
+        testdriver::SetCommandLineDocuments({"./relative.setf"});
+        RuntimeRun();
+        TempFolder::Put(report, Describe(app->log));
+        return 0;
+    });
+    ASSERT_TRUE(child.exited && child.status == 0) << child.Describe();
+    EXPECT_EQ(TempFolder::Get(report), "[Open, OpenDocument relative.setf, Close]");
 }
 
 TEST_F(LoopTest, TheLoopEndsWhenTheLastWindowCloses) {
