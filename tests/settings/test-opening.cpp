@@ -210,6 +210,7 @@ TEST_F(WindowTest, AFileWhoseReadingFailsIsNoDocument) {
                                       "message";
     }
     EXPECT_EQ(TempFolder::Get(folder / "doc.setf"), bytes);
+}
 
 // Where the working folder is gone, opening a relative name (as `vellumet doc.setf` started
 // there does) reads no file elsewhere, such as the one of that name at the root, which the name
