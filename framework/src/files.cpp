@@ -65,7 +65,7 @@ std::string Normalized(const std::string &path) {
 
 } // namespace
 
-FolderItem::FolderItem(std::string absolutePath) : path_(std::move(absolutePath)) {}
+FolderItem::FolderItem(std::string path) : path_(std::move(path)) {}
 
 Ref<FolderItem> FolderItem::FromPath(const std::string &path) {
     if (path.empty())

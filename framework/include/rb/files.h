@@ -11,7 +11,8 @@ namespace rb {
 
 class BinaryStream;
 
-// A reference to a file or folder by its absolute native path. The item need not exist.
+// A reference to a file or folder by its native path: an absolute one, but where the working
+// folder is gone (see FromPath). The item need not exist.
 class FolderItem : public Object {
 public:
     // An item for a native path; a relative path is taken against the current working
@@ -98,7 +99,7 @@ public:
     std::string MacCreator() const;
 
 private:
-    explicit FolderItem(std::string absolutePath);
+    explicit FolderItem(std::string path);
     std::string path_;
     std::int32_t lastError_ = 0;
 };
