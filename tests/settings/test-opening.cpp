@@ -148,6 +148,23 @@ TEST_F(WindowTest, OnlyFilesReadWholeStayTheWindowsSettingsFile) {
     }
 }
 
+// In a child: opens `name` and tells how the window took it: 0 when it is no document, the
+// window forgets it and the message is "Unable to open the file doc.setf" and `reason`;
+// 1: no window, 2: the window kept the file, 3: another message.
+int OpensAsNoDocument(const std::string &name, const std::string &reason) {
+    td::Script({td::MessageButton("OK")});
+    App()->OpenDocument(rb::GetFolderItem(name));
+    if (DrawingWindows().size() != 1)
+        return 1;
+    if (DrawingWindows()[0]->thisFile)
+        return 2;
+    const std::string expected = "Unable to open the file doc.setf" + reason +
+                                 ". Saving will ask for a file, so that doc.setf is not written "
+                                 "over.";
+    return !td::Dialogs().empty() && td::Dialogs().back().text == expected ? 0 : 3;
+}
+constexpr const char *kNoDocument = "1: no window, 2: the window kept the file, 3: another message";
+
 // As a user whom the permission bits bind, a file in a folder the user may not enter is there
 // all the same: it is no new document, and the message says why it could not be opened. (Run in
 // a child that becomes that user.)
@@ -159,20 +176,10 @@ TEST_F(WindowTest, AFileInAFolderTheUserMayNotEnterIsNoNewDocument) {
     TempFolder::Put(folder / "locked/doc.setf", "root's document");
     ASSERT_EQ(chmod(folder.Path().c_str(), 0755), 0);
     ASSERT_EQ(chmod((folder / "locked").c_str(), 0700), 0);
-    const ChildResult child = RunAsNobody([] {
-        td::Script({td::MessageButton("OK")});
-        App()->OpenDocument(rb::GetFolderItem("locked/doc.setf"));
-        if (DrawingWindows().size() != 1)
-            return 1;
-        if (DrawingWindows()[0]->thisFile)
-            return 2;
-        const std::string expected = "Unable to open the file doc.setf: permission was denied. "
-                                     "Saving will ask for a file, so that doc.setf is not "
-                                     "written over.";
-        return !td::Dialogs().empty() && td::Dialogs().back().text == expected ? 0 : 3;
-    });
+    const ChildResult child =
+        RunAsNobody([] { return OpensAsNoDocument("locked/doc.setf", ": permission was denied"); });
     ASSERT_TRUE(child.exited && child.status != 125) << child.Describe();
-    EXPECT_EQ(child.status, 0) << "1: no window, 2: the window kept the file, 3: another message";
+    EXPECT_EQ(child.status, 0) << kNoDocument;
 }
 
 // A disk whose reads fail (a failing or network disk) gives no document: neither the rows read
@@ -192,22 +199,12 @@ TEST_F(WindowTest, AFileWhoseReadingFailsIsNoDocument) {
         const ChildResult child = RunInChild([&] {
             if (!FailCalls({{SYS_pread64, failsFrom, EIO}}))
                 return 125;
-            td::Script({td::MessageButton("OK")});
-            App()->OpenDocument(rb::GetFolderItem("doc.setf"));
-            if (DrawingWindows().size() != 1)
-                return 1;
-            if (DrawingWindows()[0]->thisFile)
-                return 2;
-            const std::string expected = "Unable to open the file doc.setf: the disk reported an "
-                                         "error. Saving will ask for a file, so that doc.setf is "
-                                         "not written over.";
-            return !td::Dialogs().empty() && td::Dialogs().back().text == expected ? 0 : 3;
+            return OpensAsNoDocument("doc.setf", ": the disk reported an error");
         });
         if (child.exited && child.status == 125)
             GTEST_SKIP() << "no system-call filter can be set on this machine (x86-64 only)";
         ASSERT_TRUE(child.exited) << child.Describe();
-        EXPECT_EQ(child.status, 0) << "1: no window, 2: the window kept the file, 3: another "
-                                      "message";
+        EXPECT_EQ(child.status, 0) << kNoDocument;
     }
     EXPECT_EQ(TempFolder::Get(folder / "doc.setf"), bytes);
 }
