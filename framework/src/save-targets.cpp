@@ -122,7 +122,11 @@ int MakeTemporaryFile(int folder, const std::string &name, mode_t mode, std::str
             for (std::size_t i = 0; i < sizeof random; ++i)
                 random[i] = static_cast<unsigned char>(seed >> (i * 5));
         }
-        made = "." + name.substr(0, kept) + ".";
+        // Built piece by piece: GCC 12's optimiser warns, wrongly, of overlapping copies in
+        // the concatenation of temporaries.
+        made.assign(1, '.');
+        made.append(name, 0, kept);
+        made.push_back('.');
         for (unsigned char r : random)
             made.push_back(kLetters[r % (sizeof kLetters - 1)]);
         const int fd = ::openat(folder, made.c_str(),

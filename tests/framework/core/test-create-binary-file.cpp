@@ -236,7 +236,8 @@ std::string FolderOfLength(const std::string &base, std::size_t length) {
     std::string path = base;
     while (path.size() < length) {
         const std::size_t part = std::min<std::size_t>(200, length - path.size() - 1);
-        path += "/" + std::string(std::max<std::size_t>(part, 1), 'd');
+        path.push_back('/');
+        path.append(std::max<std::size_t>(part, 1), 'd');
         fs::create_directory(path);
     }
     return path;
