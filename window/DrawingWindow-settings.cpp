@@ -65,7 +65,8 @@ class SettingsReader {
   public:
     explicit SettingsReader(rb::BinaryStream &b) : b_(b) {}
 
-    // The next string; false when the file ends before it does.
+    // The next string; false when the file ends before it does, or a read fails (then, as at
+    // the end, nothing more is read).
     bool String(std::string &out) {
         out.clear();
         if (Left() < 1)
@@ -83,8 +84,7 @@ class SettingsReader {
         out = b_.ReadInt32();
         return !b_.ReadError() || Missing();
     }
-    // Bytes left in the file; none once a read failed, so that nothing more is read.
-    std::int64_t Left() const { return b_.ReadError() ? 0 : b_.Length() - b_.Position(); }
+    std::int64_t Left() const { return b_.Length() - b_.Position(); }
     // The file holds something it should not (a popup index out of range, a negative count).
     void Damaged() { whole_ = false; }
     bool Whole() const { return whole_; }

@@ -7,15 +7,9 @@
 
 #include <zlib.h>
 
-#include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <stdexcept>
 #include <sys/wait.h>
 
 void PdfTest::SetUp() {
@@ -30,33 +24,6 @@ void PdfTest::TearDown() {
     for (const std::string &problem : rb::testdriver::Problems())
         ADD_FAILURE() << problem;
 }
-
-TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vellumet-pdf-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("no temporary folder could be made as " + pattern + ": " +
-                                 std::strerror(errno));
-    path_ = pattern;
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
-
-std::vector<std::string> TempFolder::Names() const {
-    std::vector<std::string> names;
-    for (const auto &entry : std::filesystem::directory_iterator(path_))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string ReadFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 
 std::string Hex(const std::string &bytes) {
     static const char kDigits[] = "0123456789ABCDEF";

@@ -7,6 +7,7 @@
 #include "inflate.h"
 #include "pdf-tools.h"
 #include "run-command.h"
+#include "temp-folder.h"
 
 #include <gtest/gtest.h>
 
@@ -24,26 +25,6 @@ class PdfTest : public testing::Test {
 
     rb::Ref<MyPDFGenerator> pdf;
 };
-
-// A fresh folder under the system's temporary folder, removed with its contents afterwards.
-// One that cannot be made throws, failing its test at once rather than letting the test write at
-// the root.
-class TempFolder {
-  public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder &) = delete;
-    TempFolder &operator=(const TempFolder &) = delete;
-    std::string operator/(const std::string &name) const { return path_ + "/" + name; }
-    const std::string &Path() const { return path_; }
-    std::vector<std::string> Names() const;
-
-  private:
-    std::string path_;
-};
-
-std::string ReadFile(const std::string &path);
-
 
 // The bytes as hexadecimal pairs separated by blanks, for failure messages.
 std::string Hex(const std::string &bytes);

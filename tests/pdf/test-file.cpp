@@ -41,7 +41,7 @@ class PdfFile : public PdfTest {
             *content = pdf->stream;
         pdf->theFile = rb::FolderItem::FromPath(folder / name);
         pdf->CloseFile();
-        return ReadFile(folder / name);
+        return TempFolder::Get(folder / name);
     }
 
     TempFolder folder;
@@ -301,7 +301,7 @@ TEST_F(PdfFile, AFileThatCannotBeCreatedIsReportedOnceAndNothingIsWritten) {
         "no such folder/page.pdf", &content);
     EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Unable to open the file page.pdf: the "
                                                        "file or its folder does not exist."});
-    EXPECT_TRUE(folder.Names().empty());
+    EXPECT_EQ(folder.Listing(), "");
     EXPECT_EQ(pdf->b, nullptr);
     // The stream holds the framed compressed content all the same.
     std::size_t consumed = 0;
@@ -313,21 +313,21 @@ TEST_F(PdfFile, AFileThatCannotBeCreatedIsReportedOnceAndNothingIsWritten) {
 // A write-protected file is the user's to keep: not replaced, and the reason said.
 TEST_F(PdfFile, AWriteProtectedFileIsNotReplaced) {
     WritePage([](MyPDFGenerator &) {});
-    const std::string old = ReadFile(folder / "page.pdf");
+    const std::string old = TempFolder::Get(folder / "page.pdf");
     ASSERT_EQ(chmod((folder / "page.pdf").c_str(), 0444), 0);
     rb::testdriver::Script({rb::testdriver::MessageButton("OK")});
     WritePage(Comments(10, true));
     EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Unable to open the file page.pdf: "
                                                        "permission was denied."});
-    EXPECT_EQ(ReadFile(folder / "page.pdf"), old);
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"page.pdf"});
+    EXPECT_EQ(TempFolder::Get(folder / "page.pdf"), old);
+    EXPECT_EQ(folder.Listing(), "page.pdf");
 }
 
 // The framework's own start-up makes a file-size limit a failed write, not the end of the
 // program.
 TEST_F(PdfFile, AFailedWriteIsReportedAndKeepsTheOldFile) {
     WritePage([](MyPDFGenerator &) {});
-    const std::string old = ReadFile(folder / "page.pdf");
+    const std::string old = TempFolder::Get(folder / "page.pdf");
 
     // Files of this process may grow to 64 kB only; the big page cannot be written.
     rb::testdriver::Script({rb::testdriver::MessageButton("OK")});
@@ -341,8 +341,8 @@ TEST_F(PdfFile, AFailedWriteIsReportedAndKeepsTheOldFile) {
 
     EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Unable to write the file page.pdf: the "
                                                        "file would be too large."});
-    EXPECT_EQ(ReadFile(folder / "page.pdf"), old);
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"page.pdf"});
+    EXPECT_EQ(TempFolder::Get(folder / "page.pdf"), old);
+    EXPECT_EQ(folder.Listing(), "page.pdf");
 }
 
 } // namespace

@@ -202,7 +202,7 @@ TEST_F(WindowTest, AFileWhoseReadingFailsIsNoDocument) {
             return OpensAsNoDocument("doc.setf", ": the disk reported an error");
         });
         if (child.exited && child.status == 125)
-            GTEST_SKIP() << "no system-call filter can be set on this machine (x86-64 only)";
+            GTEST_SKIP() << kNoCallFilter;
         ASSERT_TRUE(child.exited) << child.Describe();
         EXPECT_EQ(child.status, 0) << kNoDocument;
     }

@@ -410,7 +410,7 @@ TEST_F(WindowTest, AFailurePartWayThroughWritingInPlaceSaysTheFileIsDamaged) {
         return w->dirty ? 0 : 2;
     });
     if (child.exited && child.status == 125)
-        GTEST_SKIP() << "no system-call filter can be set here";
+        GTEST_SKIP() << kNoCallFilter;
     ASSERT_TRUE(child.exited) << child.Describe();
     EXPECT_EQ(child.status, 0) << "1: another message, 2: counted as saved";
     EXPECT_NE(TempFolder::Get(folder / "old.setf"), std::string(100000, 'o'));

@@ -52,3 +52,7 @@ inline bool FailCalls(std::initializer_list<FailingCall> calls) {
     return FailCalls(std::vector<FailingCall>(calls));
 }
 
+// Why a test that needs FailCalls skips where it returns false.
+constexpr const char *kNoCallFilter =
+    "no system-call filter can be set on this machine (x86-64 only)";
+

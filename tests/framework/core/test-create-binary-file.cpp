@@ -72,8 +72,6 @@ std::string NoUserAttributesIn(const TempFolder &tmp) {
     return can ? "" : "the temporary folder's file system has no user extended attributes";
 }
 
-// What a child's exit status 125 stands for in the tests that make a disk fail on cue.
-constexpr const char *kNoFilter = "no system-call filter can be set on this machine (x86-64 only)";
 
 TEST(CreateBinaryFile, ReplacesTheTargetOnClose) {
     TempFolder tmp;
@@ -648,7 +646,7 @@ TEST(CreateBinaryFile, InPlaceTheOldFileStaysWholeUntilItsRoomIsTaken) {
         const std::string listing = tmp.Listing();
         const ChildResult child = c.asNobody ? RunAsNobody(save) : RunInChild(save);
         if (child.exited && child.status == 125) {
-            std::cout << "Skipped: " << kNoFilter << "\n";
+            std::cout << "Skipped: " << kNoCallFilter << "\n";
             continue;
         }
         ASSERT_TRUE(child.exited) << child.Describe();
@@ -695,7 +693,7 @@ TEST(CreateBinaryFile, TheTypeMarksComeWithTheFileOrTheSaveFails) {
             return 0;
         });
         if (child.exited && child.status == 125)
-            GTEST_SKIP() << kNoFilter;
+            GTEST_SKIP() << kNoCallFilter;
         ASSERT_TRUE(child.exited) << child.Describe();
         EXPECT_EQ(child.status, 0) << "a save " << (c.saved ? "failed" : "did not fail");
         for (const char *name : {"old.setf", "linked.setf"}) {

@@ -289,7 +289,7 @@ TEST(BinaryStream, AReadErrorIsAnErrorNotTheEnd) {
             return in->FailureReason() == ": the disk reported an error" ? 0 : 5;
         });
         if (child.exited && child.status == 125)
-            GTEST_SKIP() << "no system-call filter can be set on this machine (x86-64 only)";
+            GTEST_SKIP() << kNoCallFilter;
         ASSERT_TRUE(child.exited) << child.Describe();
         EXPECT_EQ(child.status, 0) << "1: not opened, 2: no read error, 3: other bytes, 4: read "
                                       "on after the error, 5: another reason";
